@@ -1,0 +1,38 @@
+#pragma once
+// Everything Vimo and vimo_updater have compiled in: the FTP account, the web addresses and the
+// names of the two programs. The FTP values come from the CMake cache (VIMO_FTP_HOST, ...); an
+// environment variable of the same name overrides each one at run time.
+
+#include <cstdint>
+#include <string>
+
+struct ServerSettings {
+  std::string host;
+  std::int16_t port = 21;
+  std::string user;
+  std::string password;
+};
+
+// The one place both programs read the account from.
+ServerSettings ReadServerSettings();
+
+// The product's web page shown in the main window: a host name without a scheme.
+std::string ProductWebAddress();
+
+// The error-report page opened after a failed restore of the brain.
+std::string ErrorReportAddress();
+
+// The program's own version, compared with the server's version record.
+inline constexpr int kProgramVersion = 9;
+
+// File names of the two programs in the program folder, and the remote build this platform
+// downloads (a server holds one build per platform).
+#ifdef _WIN32
+inline constexpr const char* kMainProgramFile = "Vimo.exe";
+inline constexpr const char* kUpdaterProgramFile = "vimo_updater.exe";
+inline constexpr const char* kRemoteMainProgram = "/Vimo.exe";
+#else
+inline constexpr const char* kMainProgramFile = "Vimo";
+inline constexpr const char* kUpdaterProgramFile = "vimo_updater";
+inline constexpr const char* kRemoteMainProgram = "/Vimo";
+#endif

@@ -1,0 +1,22 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "Settings.h"
+
+TEST(Settings, EnvironmentOverridesTheCompiledInAccount) {
+  ::setenv("VIMO_FTP_HOST", "ftp.example.org", 1);
+  ::setenv("VIMO_FTP_PORT", "2121", 1);
+  ::setenv("VIMO_FTP_USER", "vimo@example.org", 1);
+  ::setenv("VIMO_FTP_PASSWORD", "12345678", 1);
+  ServerSettings s = ReadServerSettings();
+  EXPECT_EQ(s.host, "ftp.example.org");
+  EXPECT_EQ(s.port, 2121);
+  EXPECT_EQ(s.user, "vimo@example.org");
+  EXPECT_EQ(s.password, "12345678");
+  ::setenv("VIMO_FTP_PORT", "not a port", 1);
+  EXPECT_EQ(ReadServerSettings().port, 21);
+  for (const char* name : {"VIMO_FTP_HOST", "VIMO_FTP_PORT", "VIMO_FTP_USER", "VIMO_FTP_PASSWORD"})
+    ::unsetenv(name);
+  EXPECT_FALSE(ReadServerSettings().host.empty());
+}
