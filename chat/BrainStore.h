@@ -1,0 +1,61 @@
+#pragma once
+// The brain file "brain.txt": an ordered list of records, each an item "*", a question and an
+// answer, read with the comma-separated item reader (common/ItemReader.h) and written as
+// Windows-1252 lines ended by CR LF. The store keeps nothing in memory: every operation opens the
+// file, does its whole work and closes it before returning, so a change is seen by the next call.
+//
+// Questions and answers are in stored form (lower case, every comma as "|"). The first record in
+// file order with a given question wins for lookup and correction.
+//
+// Not re-entrant in any interesting sense: every call runs to completion without calling out.
+// No operation throws; failures come back as false or nothing.
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Environment.h"
+
+class BrainStore {
+ public:
+  // brainFile: the brain ("brain.txt" in the program folder). Corrections are written through
+  // "temp_brain.txt" in the same folder.
+  explicit BrainStore(std::filesystem::path brainFile);
+
+  const std::filesystem::path& File() const { return file_; }
+
+  // The number of "*" bytes in the file: the bot's brain cells, and a whole brain's measure.
+  // A missing file has none.
+  std::size_t CountBrainCells() const;
+
+  // The answer of the first complete record whose question is exactly `question`. A record cut
+  // short by the end of the file (a "*" or a question as the last item) is no record.
+  std::optional<std::string> FindAnswer(std::string_view question) const;
+
+  // Appends an empty line, "*", the question and the answer, each ended by CR LF; creates the file
+  // when it is missing. False when the file cannot be written.
+  bool AppendRecord(std::string_view question, std::string_view answer) const;
+
+  // Gives the first record with this question the new answer and drops every empty item of the
+  // file; every other record keeps its place and its text. The new file is written to
+  // "temp_brain.txt" and renamed over the brain, so a crash leaves the old or the new brain.
+  // False, with the brain byte for byte unchanged, when no complete record has this question or
+  // the file cannot be read or written.
+  bool ReplaceAnswer(std::string_view question, std::string_view newAnswer) const;
+
+  // A random line of the file (question or answer, stored form), uniform among the lines that are
+  // neither empty nor "*". The text after the last line end is never chosen. Creates an empty file
+  // when it is missing. Nothing when there is no usable line; never draws forever.
+  std::optional<std::string> PickRandomLine(RandomSource& random) const;
+
+  // Typed text to stored form: every "," becomes "|".
+  static std::string ToStored(std::string_view typed);
+  // Stored text to shown form: every "|" becomes ",".
+  static std::string ToShown(std::string_view stored);
+
+ private:
+  std::filesystem::path file_;
+  std::filesystem::path temporary_;
+};

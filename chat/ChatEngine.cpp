@@ -1,0 +1,163 @@
+#include "ChatEngine.h"
+
+#include "Windows1252.h"
+
+namespace {
+
+constexpr int kEnterKey = 13;
+// The pace of the typing effect, one character per pause.
+constexpr int kTypingPauseMs = 10;
+
+// Tal_hastighet's positions on the voice's rate scale; nothing for any other position.
+std::optional<int> SpeechRateFor(int position) {
+  switch (position) {
+    case 1:
+      return -4;
+    case 2:
+      return 2;
+    case 3:
+      return 6;
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+ChatEngine::ChatEngine(ChatView& view, Waiter& waiter, EventPump& pump, RandomSource& random, Clock& clock,
+                       std::filesystem::path folder)
+    : view_(view),
+      waiter_(waiter),
+      pump_(pump),
+      brain_(folder / "brain.txt"),
+      names_(folder / "user.vimo"),
+      canned_(brain_, names_, clock),
+      randomTalk_(view, brain_, random) {}
+
+void ChatEngine::SetVoice(SpeechVoice* voice) {
+  voice_ = voice;
+}
+
+void ChatEngine::meddelande_KeyPress(int KeyAscii) {
+  if (KeyAscii == kEnterKey) HandleEnter();
+}
+
+void ChatEngine::HandleEnter() {
+  view_.SetCorrectButtonEnabled(false);
+  const std::string typed = view_.InputText();
+  if (RejectInput(typed)) return;
+
+  const std::string text = BrainStore::ToStored(LowerWindows1252(typed));
+  view_.SetInputText(text);
+  if (correctMode_) {
+    Ändra_Click();
+  } else if (teachMode_) {
+    Teach(text);
+  } else {
+    Answer(text);
+  }
+  view_.SetInputText({});
+}
+
+bool ChatEngine::RejectInput(const std::string& typed) {
+  if (typed.empty()) {
+    Say(W("Bara för att jag är smart och har ") + std::to_string(brain_.CountBrainCells()) +
+        W(" hjärnceller kan jag inte läsa dina tankar. Du måste skriva nåt!"));
+    view_.SetInputText({});
+    return true;
+  }
+  // The refused text stays in the box so that the user can mend it.
+  if (typed.find('*') != std::string::npos) {
+    Say(W("Eftersom jag är från Kolahalvön fattar inte jag '*'-tecknet. Du får alltså inte använda det."));
+    return true;
+  }
+  if (typed.find('|') != std::string::npos) {
+    Say(
+        W("Vad menar du med '|'? Jag har aldrig sett det tecknet förut, är det virus?! Det får du inte "
+          "använda!"));
+    return true;
+  }
+  if (typed.front() == ' ') {
+    Say(W("Du får inte börja texten med ett mellanslag, börja med ett tecken!"));
+    return true;
+  }
+  return false;
+}
+
+// Each state change comes before the sentence that announces it: an Enter or a click that runs
+// inside the typing must already see the new mode.
+void ChatEngine::Answer(const std::string& question) {
+  lastQuestion_ = question;
+  if (const auto reply = canned_.ReplyTo(question)) {
+    Say(*reply);
+    return;
+  }
+  if (const auto answer = brain_.FindAnswer(question)) {
+    view_.SetCorrectButtonEnabled(true);
+    Say(BrainStore::ToShown(*answer));
+    return;
+  }
+  teachMode_ = true;
+  Say(W("Jag vet inte vad man svarar på det...") + '\r' + W("Hur tycker du att jag ska svara på: '") +
+      BrainStore::ToShown(question) + "'?");
+}
+
+void ChatEngine::Teach(const std::string& answer) {
+  teachMode_ = false;
+  if (brain_.AppendRecord(lastQuestion_, answer)) {
+    Say(W("Tack så mycket! Nu vet jag det."));
+  } else {
+    Say(W("Hoppsan, jag kunde inte skriva i min hjärna. Svaret är inte sparat."));
+  }
+}
+
+void ChatEngine::Ändra_Click() {
+  if (!correctMode_) {
+    view_.SetCorrectButtonEnabled(false);
+    teachMode_ = false;
+    correctMode_ = true;
+    Say(W("Vad ska jag istället svara på: '") + BrainStore::ToShown(lastQuestion_) + "' ?");
+    return;
+  }
+  const std::string newAnswer = view_.InputText();
+  correctMode_ = false;
+  if (brain_.ReplaceAnswer(lastQuestion_, newAnswer)) {
+    Say(W("Tack så mycket, svaret är ändrat."));
+  } else {
+    Say(W("Hoppsan, jag kunde inte ändra svaret. Frågan finns inte längre i min hjärna."));
+  }
+}
+
+void ChatEngine::Timer_Vimopratslump_Timer() {
+  if (const auto line = randomTalk_.Tick()) Say(*line);
+}
+
+void ChatEngine::Chk_slumpprat_Click() {
+  view_.SetRandomTalkFrequencyEnabled(view_.RandomTalkCheckValue() == 1);
+}
+
+void ChatEngine::Chk_tal_Click() {
+  const bool speechOn = view_.SpeechCheckValue() == 1;
+  view_.SetSpeechRateEnabled(speechOn);
+  if (!speechOn && voice_ != nullptr) voice_->Speak({}, SpeechVoice::kPurgeBeforeSpeak);
+}
+
+void ChatEngine::Say(const std::string& text) {
+  // A nested handler may change whatever `text` refers to; the sentence is fixed now.
+  const std::string sentence = text;
+  Speak(sentence);
+  std::string shown;
+  shown.reserve(sentence.size());
+  for (const char c : sentence) {
+    shown.push_back(c);
+    view_.SetReplyCaption(shown);
+    waiter_.Wait(kTypingPauseMs);
+    pump_.ProcessEvents();
+  }
+}
+
+void ChatEngine::Speak(const std::string& text) {
+  if (voice_ == nullptr || view_.SpeechCheckValue() != 1) return;
+  if (const auto rate = SpeechRateFor(view_.SpeechRateValue())) voice_->SetRate(*rate);
+  voice_->Speak(text, SpeechVoice::kSpeakAsync);
+}

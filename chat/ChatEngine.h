@@ -1,0 +1,75 @@
+#pragma once
+// The main window's conversation handlers without the window: the input box's Enter, the bot's
+// one output path Say, teaching and correction (Ändra), random talk and the speech switches.
+//
+// Borrows the view, waiter, pump, random source and clock, and the voice given to SetVoice; all
+// must outlive the engine. Runs on the window thread only.
+//
+// Re-entrancy: Say lets window events run after every character, so any handler here may run
+// nested inside another's Say. A nested Say takes over the reply caption; when it returns, the
+// outer one continues from its next character. Every handler works on its own copy of the text.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "BrainStore.h"
+#include "CannedQuestions.h"
+#include "ChatView.h"
+#include "Environment.h"
+#include "NameMemory.h"
+#include "Platform.h"
+#include "RandomTalk.h"
+#include "SpeechVoice.h"
+
+class ChatEngine {
+ public:
+  // folder: where "brain.txt", "temp_brain.txt" and "user.vimo" live (production: the current
+  // folder, "").
+  ChatEngine(ChatView& view, Waiter& waiter, EventPump& pump, RandomSource& random, Clock& clock,
+             std::filesystem::path folder = {});
+  ChatEngine(const ChatEngine&) = delete;
+  ChatEngine& operator=(const ChatEngine&) = delete;
+
+  // The program's Voice, created in Form_Load; nullptr means no speech.
+  void SetVoice(SpeechVoice* voice);
+
+  // A key typed into meddelande; only Enter (13) does anything.
+  void meddelande_KeyPress(int KeyAscii);
+  // Ändra: starts a correction; called by meddelande_KeyPress in correcting mode, finishes it
+  // with the text of the input box as the new answer.
+  void Ändra_Click();
+  void Timer_Vimopratslump_Timer();
+  void Chk_slumpprat_Click();
+  void Chk_tal_Click();
+
+  // Speaks the text (when Chk_tal is checked and a voice exists) and types it into Svar, one more
+  // character at a time with a 10 ms wait and the window's events after each.
+  void Say(const std::string& text);
+
+  const std::string& LastQuestion() const { return lastQuestion_; }
+  bool TeachMode() const { return teachMode_; }
+  bool CorrectMode() const { return correctMode_; }
+  BrainStore& Brain() { return brain_; }
+
+ private:
+  void HandleEnter();
+  // Says the complaint about a text the input rules refuse; false when the text is acceptable.
+  bool RejectInput(const std::string& typed);
+  void Answer(const std::string& question);
+  void Teach(const std::string& answer);
+  void Speak(const std::string& text);
+
+  ChatView& view_;
+  Waiter& waiter_;
+  EventPump& pump_;
+  SpeechVoice* voice_ = nullptr;
+  BrainStore brain_;
+  NameMemory names_;
+  CannedQuestions canned_;
+  RandomTalk randomTalk_;
+
+  std::string lastQuestion_;
+  bool teachMode_ = false;
+  bool correctMode_ = false;
+};
