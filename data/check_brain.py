@@ -82,17 +82,24 @@ def text_problems(text):
     return problems
 
 
-def check_brain_bytes(data):
-    """Returns ([(question, answer)], [problem]) for the bytes of a brain."""
+def line_end_problems(data):
+    """How a file breaks the rule of Windows-1252 text with CR LF after every line."""
     problems = []
     if data.startswith(b"\xef\xbb\xbf"):
-        problems.append("brain starts with a byte-order mark")
+        problems.append("starts with a byte-order mark")
     if not data.endswith(b"\r\n"):
-        problems.append("brain does not end with CR LF")
-    if data.replace(b"\r\n", b"").count(b"\n"):
-        problems.append("brain has a line ended by LF alone")
-    if data.replace(b"\r\n", b"").count(b"\r"):
-        problems.append("brain has a lone CR")
+        problems.append("does not end with CR LF")
+    rest = data.replace(b"\r\n", b"")
+    if b"\n" in rest:
+        problems.append("has a line ended by LF alone")
+    if b"\r" in rest:
+        problems.append("has a lone CR")
+    return problems
+
+
+def check_brain_bytes(data):
+    """Returns ([(question, answer)], [problem]) for the bytes of a brain."""
+    problems = [f"brain {problem}" for problem in line_end_problems(data)]
     try:
         text = data.decode("cp1252")
     except UnicodeDecodeError as error:
@@ -150,8 +157,9 @@ def check_smalltalk_present(data, smalltalk_path):
 def read_lines_crlf(path, problems):
     """The Windows-1252 lines of a CR LF text file, or None after noting why not."""
     data = path.read_bytes()
-    if not data.endswith(b"\r\n") or data.replace(b"\r\n", b"").count(b"\n") or data.replace(b"\r\n", b"").count(b"\r"):
-        problems.append(f"{path.name}: every line must end with CR LF")
+    line_ends = line_end_problems(data)
+    if line_ends:
+        problems.extend(f"{path.name} {problem}" for problem in line_ends)
         return None
     try:
         return data.decode("cp1252").split("\r\n")[:-1]

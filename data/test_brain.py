@@ -190,7 +190,7 @@ class ServerFolderTest(unittest.TestCase):
 
     def test_format_faults_are_found(self):
         cases = [
-            ("version.txt", b"9,Ingen nyhet,0,100\n", "CR LF"),
+            ("version.txt", b"9,Ingen nyhet,0,100\n", "LF alone"),
             ("version.txt", b"9,Ingen nyhet,0\r\n", "four comma-separated fields"),
             ("version.txt", b"10,Ny version,0,100\r\n", "updater"),
             ("version.txt", b"9,Ingen nyhet,1,100\r\n", "holiday"),
