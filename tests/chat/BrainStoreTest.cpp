@@ -1,0 +1,132 @@
+#include "ChatFakes.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+class BrainStoreTest : public ChatTest {
+ protected:
+  BrainStore& store_ = engine_.Brain();
+};
+
+TEST_F(BrainStoreTest, FindAnswerMatchesWholeQuestionsOnlyAndTheFirstRecordWins) {
+  WriteBrain("\r\n*\r\nhej\r\nhallå\r\n\r\n*\r\nhej då\r\nadjö\r\n\r\n*\r\nhej\r\nandra\r\n");
+  EXPECT_EQ(store_.FindAnswer("hej"), "hallå");
+  EXPECT_EQ(store_.FindAnswer("hej då"), "adjö");
+  EXPECT_EQ(store_.FindAnswer("he"), std::nullopt);
+  EXPECT_EQ(store_.FindAnswer("hej då då"), std::nullopt);
+  EXPECT_EQ(store_.FindAnswer("hallå"), std::nullopt) << "an answer is not a question";
+  EXPECT_EQ(store_.CountBrainCells(), 3u);
+}
+
+TEST_F(BrainStoreTest, FindAnswerReadsItemsLikeTheItemReader) {
+  // LF and lone CR line ends, blanks dropped before an item but kept after it, quotes kept,
+  // a comma ending an item, "*" inside text opening nothing, NUL bytes carried through.
+  WriteBrain("*\nett\n  \"svar\" \r*\rtv\0a\r\nb*c\r\n*\r\nq,x,y\r\n"s);
+  EXPECT_EQ(store_.FindAnswer("ett"), "\"svar\" ");
+  EXPECT_EQ(store_.FindAnswer("tv\0a"s), "b*c");
+  EXPECT_EQ(store_.FindAnswer("q"), "x");
+  EXPECT_EQ(store_.FindAnswer("b*c"), std::nullopt);
+}
+
+TEST_F(BrainStoreTest, RecordsCutShortOrStackedStarsFollowTheItemWalk) {
+  WriteBrain("*\r\n*\r\nq\r\na\r\n*\r\nsist");
+  EXPECT_EQ(store_.FindAnswer("*"), "q") << "the second star is the first record's question";
+  EXPECT_EQ(store_.FindAnswer("q"), std::nullopt);
+  EXPECT_EQ(store_.FindAnswer("sist"), std::nullopt) << "a question without an answer";
+  WriteBrain("*\r\nq\r\n\r\n*");
+  EXPECT_EQ(store_.FindAnswer("q"), "") << "an empty answer line is still an answer";
+  EXPECT_EQ(store_.FindAnswer("x"), std::nullopt) << "a star as the last item";
+  WriteBrain("");
+  EXPECT_EQ(store_.FindAnswer(""), std::nullopt);
+  EXPECT_EQ(store_.CountBrainCells(), 0u);
+  std::filesystem::remove(Brain());
+  EXPECT_EQ(store_.FindAnswer("q"), std::nullopt);
+  EXPECT_EQ(store_.CountBrainCells(), 0u);
+  EXPECT_FALSE(store_.ReplaceAnswer("q", "a"));
+  EXPECT_FALSE(std::filesystem::exists(Brain()));
+}
+
+TEST_F(BrainStoreTest, HugeLineDoesNotHideTheRecordsAroundIt) {
+  const std::string huge(10 * 1024 * 1024, 'x');
+  WriteBrain("*\r\nfore\r\nett\r\n" + huge + "\r\n*\r\nefter\r\ntvå\r\n");
+  EXPECT_EQ(store_.FindAnswer("efter"), "två");
+  EXPECT_EQ(store_.CountBrainCells(), 2u);
+  ASSERT_TRUE(store_.ReplaceAnswer("efter", "tre"));
+  EXPECT_EQ(BrainBytes(), "*\r\nfore\r\nett\r\n" + huge + "\r\n*\r\nefter\r\ntre\r\n");
+}
+
+TEST_F(BrainStoreTest, AppendRecordWritesFourLinesAndClosesAnOpenLastLine) {
+  ASSERT_TRUE(store_.AppendRecord("vem är bäst", "jag| såklart"));
+  EXPECT_EQ(BrainBytes(), "\r\n*\r\nvem är bäst\r\njag| såklart\r\n");
+  WriteBrain("*\r\nq\r\na");
+  ASSERT_TRUE(store_.AppendRecord("r", "b"));
+  EXPECT_EQ(store_.FindAnswer("q"), "a");
+  EXPECT_EQ(store_.FindAnswer("r"), "b");
+  EXPECT_EQ(store_.CountBrainCells(), 2u);
+}
+
+TEST_F(BrainStoreTest, ReplaceAnswerChangesTheFirstRecordAndDropsEmptyLines) {
+  WriteBrain("\r\n*\r\nq\r\nett\r\n\r\n*\r\nhej\r\nq\r\n\r\n*\r\nq\r\ntvå\r\nlös rad\n*\nr\nx\n");
+  ASSERT_TRUE(store_.ReplaceAnswer("q", "nytt"));
+  EXPECT_EQ(BrainBytes(), "*\r\nq\r\nnytt\r\n*\r\nhej\r\nq\r\n*\r\nq\r\ntvå\r\nlös rad\r\n*\r\nr\r\nx\r\n");
+  // An answer that equals the question, followed by an empty line, is not taken for it.
+  WriteBrain("\r\n*\r\na\r\nq\r\n\r\n*\r\nq\r\ngammalt\r\n");
+  ASSERT_TRUE(store_.ReplaceAnswer("q", "nytt"));
+  EXPECT_EQ(BrainBytes(), "*\r\na\r\nq\r\n*\r\nq\r\nnytt\r\n");
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "temp_brain.txt"));
+}
+
+TEST_F(BrainStoreTest, ReplaceAnswerLeavesTheBrainUntouchedWhenItCannotApply) {
+  const std::pair<std::string, std::string> cases[] = {{"\r\n*\r\nq\r\na\r\n", "saknas"},
+                                                       {"\r\n*\r\nq\r\na\r\n*", "saknas"},
+                                                       {"*\r\nutan svar\r\n", "utan svar"}};
+  for (const auto& [brain, question] : cases) {
+    WriteBrain(brain);
+    EXPECT_FALSE(store_.ReplaceAnswer(question, "x")) << question;
+    EXPECT_EQ(BrainBytes(), brain);
+  }
+  // A stale temporary file from an earlier crash is overwritten, and the brain is replaced.
+  ASSERT_TRUE(WriteFileAtomically(folder_ / "temp_brain.txt", "skräp"));
+  WriteBrain("*\r\nq\r\na\r\n");
+  ASSERT_TRUE(store_.ReplaceAnswer("q", "b"));
+  EXPECT_EQ(BrainBytes(), "*\r\nq\r\nb\r\n");
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "temp_brain.txt"));
+}
+
+TEST_F(BrainStoreTest, PickRandomLineDrawsUntilAUsableLine) {
+  // Lines: "", "*", "q|x", "a", "" (U = 5; the text after the last line end is never drawn).
+  WriteBrain("\r\n*\r\nq|x\r\na\r\n\r\nnever");
+  random_.next = {0.0, 0.25, 0.5};
+  EXPECT_EQ(store_.PickRandomLine(random_), "q|x");
+  EXPECT_EQ(random_.draws, 3);
+  random_.next = {0.99};
+  random_.whenEmpty = 0.6;
+  EXPECT_EQ(store_.PickRandomLine(random_), "a");
+  WriteBrain("*\nett\ntvå\n");
+  random_.next = {0.5};
+  EXPECT_EQ(store_.PickRandomLine(random_), "ett") << "LF line ends count as line ends";
+}
+
+TEST_F(BrainStoreTest, PickRandomLineGivesUpOrFallsBackInsteadOfDrawingForever) {
+  std::filesystem::remove(Brain());
+  EXPECT_EQ(store_.PickRandomLine(random_), std::nullopt);
+  EXPECT_EQ(BrainBytes(), "") << "the missing brain is created empty";
+  for (const char* brain : {"\r\n*\r\n\r\n*\r\n", "only text, no line end", "*"}) {
+    WriteBrain(brain);
+    EXPECT_EQ(store_.PickRandomLine(random_), std::nullopt) << brain;
+  }
+  EXPECT_EQ(random_.draws, 0);
+  // One usable line among many that always miss: the draws stop and the usable line is chosen.
+  WriteBrain(std::string(10000, '\n') + "ensam\r\n");
+  random_.whenEmpty = 0.0;
+  EXPECT_EQ(store_.PickRandomLine(random_), "ensam");
+  EXPECT_LT(random_.draws, 1000);
+}
+
+TEST(BrainTextForm, StoredAndShownSwapCommasAndBars) {
+  EXPECT_EQ(BrainStore::ToStored("hej, hur mår du,"), "hej| hur mår du|");
+  EXPECT_EQ(BrainStore::ToShown("jag| såklart|"), "jag, såklart,");
+}
+
+}  // namespace
