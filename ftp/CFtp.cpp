@@ -1,0 +1,599 @@
+#include "ftp/CFtp.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include "ftp/INetCallback.h"
+#include "ftp/InetCodes.h"
+
+namespace {
+
+constexpr size_t kChunkSize = 1024;
+constexpr int32_t kDownloading = 3;
+constexpr int32_t kUploading = 5;
+
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::string CutAtNul(const std::string& text) {
+  return text.substr(0, text.find('\0'));
+}
+
+std::string LocalFileError(int error) {
+  return std::generic_category().message(error);
+}
+
+std::FILE* OpenLocal(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+  std::wstring wideMode(mode, mode + std::strlen(mode));
+  return _wfopen(path.c_str(), wideMode.c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
+// Closes a local file when the transfer leaves its scope, whichever way it leaves.
+struct ScopedLocalFile {
+  std::FILE* file = nullptr;
+  ~ScopedLocalFile() { Close(); }
+  void Close() {
+    if (file != nullptr) std::fclose(file);
+    file = nullptr;
+  }
+};
+
+}  // namespace
+
+CFtp::CFtp() : statusContext_(INetCallback::RegisterContext(this)), limits_(FtpLimits::Default()) {}
+
+CFtp::~CFtp() {
+  CloseConnection();
+  INetCallback::UnregisterContext(statusContext_);
+  *alive_ = false;
+}
+
+int16_t CFtp::Port() {
+  if (port_ == 0) port_ = 21;
+  return port_;
+}
+
+std::string CFtp::ProxyListFor(const std::string& proxyName, int16_t port) {
+  return "ftp=ftp://" + proxyName + ":" + std::to_string(static_cast<uint16_t>(port));
+}
+
+std::string CFtp::LastResponseInfo() const {
+  std::string text;
+  return inet::GetLastResponseInfo(text, 3000) ? text : std::string();
+}
+
+void CFtp::RaiseErrorMsg(const std::string& text) {
+  if (listener_ != nullptr) listener_->ErrorMsg(text);
+}
+
+void CFtp::RaiseStatusMsg(const std::string& text) {
+  if (listener_ != nullptr) listener_->StatusMsg(text);
+}
+
+void CFtp::ReportError(int32_t code) {
+  if (code == inet::kNoError) return;
+  std::string text;
+  if (code == inet::kErrorExtended) {
+    std::string reply;
+    text = inet::GetLastResponseInfo(reply, 256) ? "!" + CutAtNul(reply)
+                                                 : "!Extended error returned from server";
+  } else {
+    text = inet::ErrorTextForCode(code);
+  }
+  RaiseErrorMsg(text);
+}
+
+bool CFtp::HaveSession() {
+  if (session_ != nullptr) return true;
+  RaiseErrorMsg("!No session");
+  return false;
+}
+
+// ---- session
+
+bool CFtp::Connect(const std::string& RemoteHost, const std::string& UserName, const std::string& Password,
+                   const std::string& ProxyName) {
+  auto alive = alive_;
+  bytesReceived_ = 0;
+  if (session_ != nullptr || internet_.has_value()) {
+    CloseConnection();
+    if (!*alive) return false;
+  }
+  if (!ProxyName.empty()) proxyName_ = Trimmed(ProxyName);
+
+  inet::InternetSettings internet;
+  internet.agent = "SeFtp";
+  if (!proxyName_.empty()) {
+    internet.accessType = inet::kOpenTypeProxy;
+    internet.proxyList = ProxyListFor(proxyName_, port_);
+  } else {
+    internet.accessType = inet::kOpenTypeDirect;
+  }
+  internet.callback = &INetCallback::InetStatusCallback;
+  internet_ = internet;
+
+  if (!UserName.empty()) userName_ = UserName;
+  if (!Password.empty()) password_ = Password;
+  if (userName_.empty()) {
+    userName_ = "anonymous";
+    password_ = "guest";
+  }
+  if (!RemoteHost.empty()) remoteHost_ = RemoteHost;
+  if (port_ == 0) port_ = 21;
+
+  inet::SessionSettings settings;
+  settings.host = remoteHost_;
+  settings.port = static_cast<uint16_t>(port_);
+  settings.user = userName_;
+  settings.password = password_;
+  settings.flags = (passive_ ? inet::kFlagPassive : 0) + inet::kFlagExistingConnect;
+  settings.context = statusContext_;
+  settings.limits = limits_;
+  auto session = inet::FtpSession::Connect(*internet_, settings);
+  int32_t error = inet::LastError();
+  if (!*alive) return session != nullptr;
+  session_ = session;
+  if (session_ == nullptr) ReportError(error);
+  return session_ != nullptr;
+}
+
+void CFtp::CloseConnection() {
+  auto alive = alive_;
+  inet::SetLastError(inet::kNoError);
+  auto closing = session_;
+  if (closing != nullptr) {
+    closing->Close();
+    if (!*alive) return;
+    int32_t error = inet::LastError();
+    if (error != inet::kNoError) ReportError(error);
+    if (!*alive) return;
+  }
+  if (internet_.has_value()) inet::SetLastError(inet::kNoError);
+  int32_t error = inet::LastError();
+  // A handler of the closing events may already have connected again; that session stays.
+  if (session_ == closing) session_.reset();
+  if (session_ == nullptr) internet_.reset();
+  if (error != inet::kNoError) ReportError(error);
+}
+
+// ---- transfers
+
+void CFtp::LookupExpectedSize(const std::string& remoteName) {
+  for (CFtpFile& entry : files_) {
+    if (entry.FileName() == remoteName) {
+      fileSize_ = entry.FileSize();
+      return;
+    }
+  }
+}
+
+bool CFtp::FileExist(const std::string& sFileName) {
+  if (!HaveSession()) return false;
+  auto session = session_;
+  inet::FindData found;
+  auto search = session->FindFirstFile(sFileName, found, inet::kFlagNoCacheWrite, 0);
+  bool exists = inet::LastError() != inet::kErrorNoMoreFiles;
+  search.reset();
+  return exists;
+}
+
+bool CFtp::GetFile(const std::string& sRemoteFile, const std::filesystem::path& sLocalFile,
+                   bool FailIfExists) {
+  if (!HaveSession()) return false;
+  auto alive = alive_;
+  auto session = session_;
+  LookupExpectedSize(sRemoteFile);
+  transferState_ = kDownloading;
+  bool ok = session->GetFile(sRemoteFile, sLocalFile, FailIfExists, transferType_, statusContext_);
+  int32_t error = inet::LastError();
+  if (!*alive) return ok;
+  transferState_ = 0;
+  if (!ok) ReportError(error);
+  return ok;
+}
+
+bool CFtp::PutFile(const std::filesystem::path& sLocalFile, const std::string& sFileName) {
+  if (!HaveSession()) return false;
+  auto alive = alive_;
+  auto session = session_;
+  bytesReceived_ = 0;
+  std::error_code sizeError;
+  auto size = std::filesystem::file_size(sLocalFile, sizeError);
+  if (!sizeError) fileSize_ = static_cast<double>(size);
+  transferState_ = kUploading;
+  bool ok = session->PutFile(sLocalFile, sFileName, transferType_, statusContext_);
+  int32_t error = inet::LastError();
+  if (!*alive) return ok;
+  transferState_ = 0;
+  if (!ok) ReportError(error);
+  return ok;
+}
+
+bool CFtp::DownloadFile(const std::string& RemoteFile, const std::filesystem::path& LocalFile) {
+  if (!HaveSession()) return false;
+  auto alive = alive_;
+  auto session = session_;
+  bytesReceived_ = 0;
+  LookupExpectedSize(RemoteFile);
+  std::error_code ignored;
+  std::filesystem::remove(LocalFile, ignored);
+  transferState_ = kDownloading;
+
+  ScopedLocalFile local;
+  local.file = OpenLocal(LocalFile, "w+b");
+  if (local.file == nullptr) {
+    int error = errno;
+    transferState_ = 0;
+    RaiseErrorMsg(LocalFileError(error));
+    return false;
+  }
+  auto remote = session->OpenFile(RemoteFile, inet::kGenericRead, transferType_, statusContext_);
+  if (remote == nullptr) {
+    int32_t error = inet::LastError();
+    if (!*alive) return false;
+    transferState_ = 0;
+    local.Close();
+    ReportError(error);
+    return false;
+  }
+  if (!*alive) return false;
+
+  bool readOk = true;
+  bool localOk = true;
+  int localError = 0;
+  char buffer[kChunkSize];
+  while (true) {
+    if (pump_) pump_();
+    if (!*alive) return false;
+    size_t bytesRead = 0;
+    readOk = remote->Read(buffer, sizeof buffer, bytesRead);
+    int32_t error = inet::LastError();
+    if (!*alive) return false;
+    if (!readOk) ReportError(error);
+    if (!*alive) return false;
+    if (!readOk || bytesRead == 0) break;
+    if (std::fwrite(buffer, 1, bytesRead, local.file) != bytesRead) {
+      localOk = false;
+      localError = errno;
+      break;
+    }
+    if (cancelTransfer_) break;
+  }
+  remote->Close();
+  if (!*alive) return false;
+  transferState_ = 0;
+  local.Close();
+  if (!localOk) {
+    RaiseErrorMsg(LocalFileError(localError));
+    return false;
+  }
+  if (cancelTransfer_) return false;
+  return readOk;
+}
+
+bool CFtp::UploadFile(const std::filesystem::path& LocalFile, const std::string& RemoteFile) {
+  if (!HaveSession()) return false;
+  auto alive = alive_;
+  auto session = session_;
+  bytesReceived_ = 0;
+  std::error_code sizeError;
+  auto length = std::filesystem::file_size(LocalFile, sizeError);
+  if (sizeError) {
+    RaiseErrorMsg(sizeError.message());
+    return false;
+  }
+  fileSize_ = static_cast<double>(length);
+
+  ScopedLocalFile local;
+  local.file = OpenLocal(LocalFile, "rb");
+  if (local.file == nullptr) {
+    RaiseErrorMsg(LocalFileError(errno));
+    return false;
+  }
+  auto remote = session->OpenFile(RemoteFile, inet::kGenericWrite, transferType_, statusContext_);
+  if (remote == nullptr) {
+    int32_t error = inet::LastError();
+    if (!*alive) return false;
+    local.Close();
+    ReportError(error);
+    return false;
+  }
+  if (!*alive) return false;
+  transferState_ = kUploading;
+  cancelTransfer_ = false;
+
+  bool writeOk = true;
+  bool localOk = true;
+  uintmax_t done = 0;
+  char buffer[kChunkSize];
+  do {
+    if (pump_) pump_();
+    if (!*alive) return false;
+    size_t chunk = static_cast<size_t>(std::min<uintmax_t>(length - done, kChunkSize));
+    if (chunk == 0) break;
+    if (std::fread(buffer, 1, chunk, local.file) != chunk) {
+      localOk = false;
+      break;
+    }
+    done += chunk;
+    writeOk = remote->Write(std::string_view(buffer, chunk));
+    int32_t error = inet::LastError();
+    if (!*alive) return false;
+    if (!writeOk) ReportError(error);
+    if (!*alive) return false;
+  } while (writeOk && !cancelTransfer_);
+  bool result = writeOk && localOk && !cancelTransfer_;
+
+  local.Close();
+  bool closedOk = remote->Close();
+  int32_t closeError = inet::LastError();
+  if (!*alive) return false;
+  transferState_ = 0;
+  if (!localOk) {
+    RaiseErrorMsg("The local file ended before its announced length");
+    return false;
+  }
+  // The server's verdict comes when the upload is closed; an upload it refused has not succeeded.
+  if (result && !closedOk) {
+    ReportError(closeError);
+    return false;
+  }
+  return result;
+}
+
+bool CFtp::ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer) {
+  if (!HaveSession()) return false;
+  auto alive = alive_;
+  auto session = session_;
+  inet::FindData found;
+  auto search = session->FindFirstFile(RemoteFile, found, 0, 0);
+  if (search == nullptr) {
+    ReportError(inet::LastError());
+    return false;
+  }
+  search->Close();
+  auto remote = session->OpenFile(RemoteFile, inet::kGenericRead, inet::kTransferTypeAscii, 0);
+  if (remote == nullptr) {
+    ReportError(inet::LastError());
+    return false;
+  }
+  // Read to the end: in ASCII mode the server may send more bytes than its listing shows.
+  std::string text;
+  bool ok = true;
+  char buffer[4096];
+  while (true) {
+    size_t bytesRead = 0;
+    ok = remote->Read(buffer, sizeof buffer, bytesRead);
+    if (!ok || bytesRead == 0) break;
+    text.append(buffer, bytesRead);
+  }
+  int32_t error = inet::LastError();
+  if (ok) Buffer = text;
+  remote->Close();
+  if (!*alive) return ok;
+  if (!ok) ReportError(error);
+  return ok;
+}
+
+bool CFtp::WriteAsciiFile(const std::string& RemoteFile, const std::string& Text) {
+  if (!HaveSession()) return false;
+  auto alive = alive_;
+  auto session = session_;
+  auto remote = session->OpenFile(RemoteFile, inet::kGenericWrite, inet::kTransferTypeAscii, statusContext_);
+  if (remote == nullptr) {
+    int32_t error = inet::LastError();
+    if (*alive) ReportError(error);
+    return false;
+  }
+  bool written = remote->Write(Text);
+  if (!*alive) return false;
+  bool closedOk = remote->Close();
+  int32_t closeError = inet::LastError();
+  if (!*alive) return false;
+  if (written && !closedOk) {
+    ReportError(closeError);
+    return false;
+  }
+  return written;
+}
+
+// ---- directories
+
+bool CFtp::ListDir(const std::string& Pattern, bool NoCache) {
+  if (!HaveSession()) return false;
+  auto alive = alive_;
+  auto session = session_;
+  inet::SetLastError(inet::kNoError);
+  inet::FindData found;
+  auto search = session->FindFirstFile(Pattern, found, NoCache ? inet::kFlagNoCacheWrite : 0, statusContext_);
+  int32_t error = inet::LastError();
+  if (!*alive) return false;
+  files_.Clear();
+  if (search != nullptr) {
+    do {
+      const auto& t = found.lastWrite;
+      files_.Add(MakeFileDate(t.year, t.month, t.day, t.hour, t.minute, t.second), found.sizeHigh,
+                 found.sizeLow, found.name, static_cast<int32_t>(found.attributes));
+    } while (search->FindNextFile(found));
+    error = inet::LastError();
+    search->Close();
+    if (!*alive) return false;
+  }
+  if (error == inet::kErrorNoMoreFiles) return true;
+  ReportError(error);
+  return false;
+}
+
+bool CFtp::MakeDir(const std::string& DirectoryName) {
+  if (!HaveSession()) return false;
+  bool ok = std::shared_ptr(session_)->CreateDirectory(DirectoryName);
+  if (!ok) ReportError(inet::LastError());
+  return ok;
+}
+
+bool CFtp::ChangeDir(const std::string& sPath) {
+  if (!HaveSession()) return false;
+  bool ok = std::shared_ptr(session_)->SetCurrentDirectory(sPath);
+  if (!ok) ReportError(inet::LastError());
+  return ok;
+}
+
+std::string CFtp::GetCurrDir() {
+  if (!HaveSession()) return "";
+  std::string directory;
+  if (!std::shared_ptr(session_)->GetCurrentDirectory(directory)) {
+    ReportError(inet::LastError());
+    return "";
+  }
+  return CutAtNul(directory);
+}
+
+bool CFtp::DeleteFile(const std::string& sPath) {
+  if (!HaveSession()) return false;
+  bool ok = std::shared_ptr(session_)->DeleteFile(sPath);
+  if (!ok) ReportError(inet::LastError());
+  return ok;
+}
+
+bool CFtp::DeleteDir(const std::string& sPath) {
+  if (!HaveSession()) return false;
+  bool ok = std::shared_ptr(session_)->RemoveDirectory(sPath);
+  if (!ok) ReportError(inet::LastError());
+  return ok;
+}
+
+bool CFtp::RenFile(const std::string& sOldName, const std::string& sNewName) {
+  if (!HaveSession()) return false;
+  bool ok = std::shared_ptr(session_)->RenameFile(sOldName, sNewName);
+  if (!ok) ReportError(inet::LastError());
+  return ok;
+}
+
+// ---- status notifications
+
+void CFtp::ProgressStep() {
+  bytesReceived_ = static_cast<double>(sentCount_) + bytesReceived_;
+  double percent = 0;
+  if (fileSize_ != 0) percent = std::nearbyint(bytesReceived_ / fileSize_ * 100.0);  // halves to even
+  if (percent > 100) percent = 100;
+  if (listener_ != nullptr)
+    listener_->TransferProgress(static_cast<int32_t>(percent), bytesReceived_, fileSize_);
+}
+
+void CFtp::CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int32_t dwStatusInfoLength) {
+  auto alive = alive_;
+  auto text = [&] {
+    if (lpvStatusInfo == nullptr || dwStatusInfoLength <= 0) return std::string();
+    std::string raw(static_cast<const char*>(lpvStatusInfo), static_cast<size_t>(dwStatusInfoLength));
+    return CutAtNul(raw);
+  };
+  auto count = [&] {
+    int32_t value = 0;
+    if (lpvStatusInfo != nullptr && dwStatusInfoLength >= static_cast<int32_t>(sizeof value)) {
+      std::memcpy(&value, lpvStatusInfo, sizeof value);
+    }
+    return value;
+  };
+  bool moving = transferState_ == kDownloading || transferState_ == kUploading;
+  std::string message;
+  switch (dwInternetStatus) {
+    case inet::kStatusResolvingName:
+      message = "Resolving address for '" + text() + "'";
+      break;
+    case inet::kStatusNameResolved:
+      message = "Address resolved: '" + text() + "'";
+      break;
+    case inet::kStatusConnectingToServer:
+      message = "Connecting to '" + text() + "'";
+      break;
+    case inet::kStatusConnectedToServer:
+      message = "Connected to '" + text() + "'";
+      break;
+    case inet::kStatusSendingRequest:
+      if (moving) {
+        ProgressStep();
+        if (!*alive) return;
+      } else if (showAllMessages_) {
+        message = "Sending request: " + std::to_string(count()) + " bytes";
+      }
+      break;
+    case inet::kStatusRequestSent:
+      if (transferState_ == kUploading) sentCount_ = count();
+      if (showAllMessages_) message = "Request sent: " + std::to_string(count()) + " bytes";
+      break;
+    case inet::kStatusReceivingResponse:
+      if (showAllMessages_) message = "Waiting for response...";
+      break;
+    case inet::kStatusResponseReceived:
+      bytesReceived_ += count();
+      if (transferState_ != kDownloading && showAllMessages_) {
+        message = "Response received: " + std::to_string(count()) + " bytes";
+      }
+      break;
+    case inet::kStatusClosingConnection:
+      message = "Closing connection...";
+      break;
+    case inet::kStatusConnectionClosed:
+      message = "Connection closed";
+      break;
+    case inet::kStatusHandleCreated:
+      if (showAllMessages_) message = "Handle created: " + std::to_string(count());
+      break;
+    case inet::kStatusHandleClosing:
+      if (showAllMessages_) message = "Handle closed";
+      if (moving) {
+        transferState_ = 0;
+        if (listener_ != nullptr) listener_->TransferCompleted();
+        if (!*alive) return;
+        bytesReceived_ = 0;
+      }
+      break;
+    case inet::kStatusDetectingProxy:
+      message = "Detecting proxy";
+      break;
+    case inet::kStatusRequestComplete:
+      message = "Request completed";
+      break;
+    case inet::kStatusRedirect:
+      message = "Request redirected to " + text();
+      break;
+    case inet::kStatusIntermediateResponse:
+      message = "Receiving intermediate status message";
+      break;
+    case inet::kStatusStateChange:
+      switch (count()) {
+        case 1:
+          message = "Connected state moved between secure and nonsecure site";
+          break;
+        case 2:
+          message = "Disconnected from network";
+          break;
+        case 16:
+          message = "Disconnected by user request";
+          break;
+        case 256:
+          message = "No network requests are being made (by Wininet)";
+          break;
+        case 512:
+          message = "Network requests are being made (by Wininet)";
+          break;
+        default:
+          break;
+      }
+      break;
+    default:
+      break;
+  }
+  if (!message.empty()) RaiseStatusMsg(message);
+}

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ftp/CFtpFiles.h"
+#include "ftp/FtpBackend.h"
+#include "ftp/FtpLimits.h"
+#include "ftp/IInetStatus.h"
+
+// Receives the events of one CFtp object. All four are delivered synchronously, inside the CFtp call in
+// progress, on the caller's thread. A handler may call the same CFtp again (start the next transfer from
+// TransferCompleted, close the connection, even destroy the object); calls that would need the connection
+// while a transfer is still moving data fail with an error instead of disturbing it.
+class CFtpListener {
+ public:
+  virtual ~CFtpListener() = default;
+  virtual void ErrorMsg(const std::string& sErr) = 0;
+  virtual void StatusMsg(const std::string& Msg) = 0;
+  virtual void TransferProgress(int32_t nPercent, double fBytesReceived, double fFileSize) = 0;
+  virtual void TransferCompleted() = 0;
+};
+
+// One FTP session. Every operation blocks until it is done (each wait is bounded, see FtpLimits) and
+// reports failure through the listener's ErrorMsg with a text beginning with "!" (local file problems in
+// the chunked transfers without it), returning false or an empty string; nothing throws except
+// CFtpFiles::Item. Remote names and all texts are Windows-1252 bytes, sent to the server unchanged; local
+// files are paths. Not copyable; destroying the object closes its connection. Single-threaded.
+class CFtp : public IInetStatus {
+ public:
+  CFtp();
+  ~CFtp() override;
+  CFtp(const CFtp&) = delete;
+  CFtp& operator=(const CFtp&) = delete;
+
+  // The listener is not owned; nullptr means nobody listens. It must outlive its attachment.
+  void SetListener(CFtpListener* listener) { listener_ = listener; }
+  // Runs between the pieces of DownloadFile and UploadFile, so that the owner's window stays live (and
+  // can set CancelTransfer). Does nothing by default.
+  void SetEventPump(std::function<void()> pump) { pump_ = std::move(pump); }
+  // Bounds for the next Connect; new objects start with FtpLimits::Default().
+  void SetLimits(const FtpLimits& limits) { limits_ = limits; }
+
+  bool IsConnected() const { return session_ != nullptr; }
+  CFtpFiles& Files() { return files_; }
+  const std::string& ProxyName() const { return proxyName_; }
+  void ProxyName(const std::string& sNew) { proxyName_ = sNew; }
+  // The getter stores and returns 21 while no port is set. Ports above 32767 are stored as their
+  // 16-bit two's complement, as the type demands, and used as the unsigned port they stand for.
+  int16_t Port();
+  void Port(int16_t nNew) { port_ = nNew; }
+  const std::string& UserName() const { return userName_; }
+  void UserName(const std::string& sNew) { userName_ = sNew; }
+  const std::string& Password() const { return password_; }
+  void Password(const std::string& sNew) { password_ = sNew; }
+  // 1 = ASCII ("TYPE A"), 2 = binary; the bytes of a file are moved unchanged in both.
+  int32_t TransferType() const { return transferType_; }
+  void TransferType(int32_t eNew) { transferType_ = eNew; }
+  const std::string& RemoteHost() const { return remoteHost_; }
+  void RemoteHost(const std::string& sNew) { remoteHost_ = sNew; }
+  bool PassiveSementic() const { return passive_; }
+  void PassiveSementic(bool bln) { passive_ = bln; }
+  bool ShowAllMessages() const { return showAllMessages_; }
+  void ShowAllMessages(bool bln) { showAllMessages_ = bln; }
+  bool CancelTransfer() const { return cancelTransfer_; }
+  void CancelTransfer(bool bln) { cancelTransfer_ = bln; }
+
+  // The server's last reply (of any session in this program), or "" if there is none.
+  std::string LastResponseInfo() const;
+
+  // Empty arguments keep the stored values. An empty user name logs in as "anonymous" with the password
+  // "guest", replacing any given password. A proxy name of blanks only means direct access.
+  bool Connect(const std::string& RemoteHost = "", const std::string& UserName = "",
+               const std::string& Password = "", const std::string& ProxyName = "");
+  void CloseConnection();
+
+  // Whether the server lists the name. A search that fails for any other reason than "no such name"
+  // (a broken connection, say) answers true. Reports nothing except a missing session.
+  bool FileExist(const std::string& sFileName);
+  // Whole-file transfers. GetFile replaces the local file only once the whole file has arrived.
+  bool GetFile(const std::string& sRemoteFile, const std::filesystem::path& sLocalFile,
+               bool FailIfExists = false);
+  bool PutFile(const std::filesystem::path& sLocalFile, const std::string& sFileName);
+  // Transfers in 1024-byte pieces, running the event pump between pieces and stopping when CancelTransfer
+  // is set (DownloadFile never clears it; UploadFile clears it when the upload starts). A download that
+  // fails or is cancelled leaves what it got in the local file.
+  bool DownloadFile(const std::string& RemoteFile, const std::filesystem::path& LocalFile);
+  bool UploadFile(const std::filesystem::path& LocalFile, const std::string& RemoteFile);
+  // Small text files in ASCII mode, into or out of a string.
+  bool ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer);
+  bool WriteAsciiFile(const std::string& RemoteFile, const std::string& Text);
+
+  // Refills Files() with the entries matching Pattern (empty: the current directory).
+  bool ListDir(const std::string& Pattern = "", bool NoCache = false);
+  bool MakeDir(const std::string& DirectoryName);
+  bool ChangeDir(const std::string& sPath);
+  std::string GetCurrDir();
+  bool DeleteFile(const std::string& sPath);
+  bool DeleteDir(const std::string& sPath);
+  bool RenFile(const std::string& sOldName, const std::string& sNewName);
+
+  // The backend's status notifications for this object's requests; turns them into events.
+  void CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int32_t dwStatusInfoLength) override;
+
+  // The proxy list handed to the network layer for a proxy name and port: "ftp=ftp://name:port".
+  static std::string ProxyListFor(const std::string& proxyName, int16_t port);
+
+ private:
+  // Raises "!No session" and answers false when there is no session.
+  bool HaveSession();
+  void ReportError(int32_t code);
+  void RaiseErrorMsg(const std::string& text);
+  void RaiseStatusMsg(const std::string& text);
+  void LookupExpectedSize(const std::string& remoteName);
+  void ProgressStep();
+
+  std::shared_ptr<inet::FtpSession> session_;
+  std::optional<inet::InternetSettings> internet_;
+  std::string remoteHost_;
+  std::string password_;
+  int16_t port_ = 0;
+  std::string userName_;
+  std::string proxyName_;
+  int32_t transferType_ = 0;
+  CFtpFiles files_;
+  uintptr_t statusContext_ = 0;
+  double bytesReceived_ = 0;
+  double fileSize_ = 0;
+  int32_t transferState_ = 0;  // 0 idle, 3 download, 5 upload
+  bool passive_ = false;
+  bool showAllMessages_ = false;
+  bool cancelTransfer_ = false;
+  int32_t sentCount_ = 0;
+
+  CFtpListener* listener_ = nullptr;
+  std::function<void()> pump_;
+  FtpLimits limits_;
+  // Cleared by the destructor, so that a call whose event handler destroyed the object can tell.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};

@@ -1,0 +1,890 @@
+#include "ftp/FtpBackend.h"
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include "ftp/InetCodes.h"
+
+namespace inet {
+namespace {
+
+int32_t g_lastError = 0;
+std::string g_lastResponse;
+uintptr_t g_nextHandleId = 1;
+
+uintptr_t NewHandleId() {
+  return g_nextHandleId++;
+}
+
+void EnsureCurlInitialised() {
+  static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  (void)initialised;
+}
+
+void CloseSocket(curl_socket_t socket) {
+#ifdef _WIN32
+  closesocket(socket);
+#else
+  close(socket);
+#endif
+}
+
+bool IsUnsafeName(std::string_view name) {
+  return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// A file name for a transfer: not empty, no line breaks, not a directory path.
+bool IsUsableFileName(std::string_view name) {
+  return !name.empty() && name.back() != '/' && !IsUnsafeName(name);
+}
+
+std::string PercentEncode(std::string_view raw) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (unsigned char c : raw) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+        c == '_' || c == '~') {
+      encoded += static_cast<char>(c);
+    } else {
+      encoded += '%';
+      encoded += kHex[c >> 4];
+      encoded += kHex[c & 15];
+    }
+  }
+  return encoded;
+}
+
+int32_t LocalErrorFromErrno(int error, bool creating) {
+  switch (error) {
+    case ENOENT:
+      return creating ? kErrorPathNotFound : kErrorFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return kErrorAccessDenied;
+    case EEXIST:
+      return kErrorFileExists;
+    case ENOSPC:
+      return 112;  // disk full
+    default:
+      return creating ? kErrorWriteFault : kErrorReadFault;
+  }
+}
+
+std::FILE* OpenLocalFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+  std::wstring wideMode(mode, mode + std::strlen(mode));
+  return _wfopen(path.c_str(), wideMode.c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
+// The reply code of a complete reply text, 0 if there is none.
+int ReplyCode(const std::string& reply) {
+  if (reply.size() < 3) return 0;
+  int code = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (reply[i] < '0' || reply[i] > '9') return 0;
+    code = code * 10 + (reply[i] - '0');
+  }
+  return code;
+}
+
+long WholeSeconds(std::chrono::milliseconds duration) {
+  auto seconds = (duration.count() + 999) / 1000;
+  return seconds < 1 ? 1 : static_cast<long>(seconds);
+}
+
+}  // namespace
+
+int32_t LastError() {
+  return g_lastError;
+}
+void SetLastError(int32_t code) {
+  g_lastError = code;
+}
+
+bool GetLastResponseInfo(std::string& text, size_t bufferLength) {
+  if (g_lastResponse.empty() || g_lastResponse.size() + 1 > bufferLength) return false;
+  text = g_lastResponse;
+  return true;
+}
+
+// Everything a session needs while libcurl runs; the callbacks see it through their user pointer.
+struct FtpSession::State {
+  InternetSettings internet;
+  SessionSettings settings;
+  CURL* easy = nullptr;
+  CURLM* multi = nullptr;  // only while a remote file is open
+  uintptr_t handleId = 0;
+  uintptr_t context = 0;  // context of the call in progress
+  bool busy = false;
+  bool closed = false;
+  bool closeRequested = false;
+  bool silent = false;  // no notifications while tearing the connection down
+
+  // The dialogue of the call in progress.
+  bool beforeFirstCommand = true;
+  bool resolvingReported = false;
+  bool resolvedReported = false;
+  bool greetingPending = false;
+  std::string controlAddress;
+  std::string reply;
+  size_t replyBytes = 0;
+  int lastReplyCode = 0;
+  bool transferAccepted = false;
+  bool countDataAsRequests = false;
+  bool writing = false;
+  uintptr_t transferHandleId = 0;
+  int32_t localError = 0;
+
+  // Where data goes and comes from.
+  std::FILE* localFile = nullptr;
+  std::string* textSink = nullptr;
+  std::string received;  // remote file opened for reading
+  std::string pending;   // remote file opened for writing
+  size_t pendingOffset = 0;
+  bool endOfUpload = false;
+  bool transferDone = false;
+  CURLcode transferResult = CURLE_OK;
+
+  void Notify(int32_t status, const void* info, int32_t length) {
+    if (silent || internet.callback == nullptr) return;
+    internet.callback(handleId, context, status, info, length);
+  }
+  void NotifyCount(int32_t status, int32_t count) { Notify(status, &count, sizeof count); }
+  void NotifyText(int32_t status, const std::string& text) {
+    Notify(status, text.c_str(), static_cast<int32_t>(text.size() + 1));
+  }
+  void NotifyEmpty(int32_t status) { Notify(status, nullptr, 0); }
+
+  void BeginCall(uintptr_t callContext) {
+    busy = true;
+    context = callContext;
+    beforeFirstCommand = true;
+    resolvingReported = false;
+    resolvedReported = false;
+    greetingPending = false;
+    reply.clear();
+    replyBytes = 0;
+    lastReplyCode = 0;
+    transferAccepted = false;
+    countDataAsRequests = false;
+    transferHandleId = 0;
+    localError = 0;
+    localFile = nullptr;
+    textSink = nullptr;
+  }
+
+  void OnReplyLine(const char* data, size_t size) {
+    if (greetingPending) {
+      greetingPending = false;
+      NotifyText(kStatusConnectedToServer, controlAddress);
+      NotifyEmpty(kStatusReceivingResponse);
+    }
+    beforeFirstCommand = false;
+    bool firstLine = reply.empty();
+    reply.append(data, size);
+    replyBytes += size;
+    // A reply ends with the line "ddd text"; "ddd-" opens a reply of several lines.
+    std::string_view line(data, size);
+    bool final = line.size() >= 3 && ReplyCode(std::string(line.substr(0, 3))) != 0 &&
+                 (line.size() == 3 || line[3] != '-');
+    if (!final || (!firstLine && line.substr(0, 3) != std::string_view(reply).substr(0, 3))) return;
+    g_lastResponse = reply;
+    lastReplyCode = ReplyCode(reply);
+    int32_t bytes = static_cast<int32_t>(replyBytes);
+    reply.clear();
+    replyBytes = 0;
+    if (lastReplyCode >= 100 && lastReplyCode < 200 && !transferAccepted) {
+      transferAccepted = true;
+      if (transferHandleId != 0) NotifyCount(kStatusHandleCreated, static_cast<int32_t>(transferHandleId));
+    }
+    NotifyCount(kStatusResponseReceived, bytes);
+  }
+
+  static int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    auto* self = static_cast<State*>(user);
+    int32_t count = static_cast<int32_t>(size);
+    switch (type) {
+      case CURLINFO_HEADER_OUT:
+        self->beforeFirstCommand = false;
+        self->NotifyCount(kStatusSendingRequest, count);
+        self->NotifyCount(kStatusRequestSent, count);
+        self->NotifyEmpty(kStatusReceivingResponse);
+        break;
+      case CURLINFO_HEADER_IN:
+        self->OnReplyLine(data, size);
+        break;
+      case CURLINFO_DATA_IN:
+        self->NotifyCount(kStatusResponseReceived, count);
+        // Each block of a file download is followed by the request for the next one.
+        if (self->countDataAsRequests) self->NotifyCount(kStatusSendingRequest, 0);
+        break;
+      case CURLINFO_DATA_OUT:
+        self->NotifyCount(kStatusSendingRequest, count);
+        self->NotifyCount(kStatusRequestSent, count);
+        break;
+      default:
+        break;
+    }
+    return 0;
+  }
+
+  static curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+    auto* self = static_cast<State*>(user);
+    curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+    if (socket == CURL_SOCKET_BAD || !self->beforeFirstCommand) return socket;
+    // A socket opened before any command of this call is a new control connection.
+    char text[INET6_ADDRSTRLEN] = "";
+    if (address->family == AF_INET) {
+      inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&address->addr)->sin_addr, text, sizeof text);
+    } else if (address->family == AF_INET6) {
+      inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&address->addr)->sin6_addr, text, sizeof text);
+    }
+    self->controlAddress = text;
+    if (!self->resolvedReported) {
+      self->resolvedReported = true;
+      if (!self->resolvingReported) self->NotifyText(kStatusResolvingName, self->settings.host);
+      self->NotifyText(kStatusNameResolved, self->controlAddress);
+    }
+    self->NotifyText(kStatusConnectingToServer, self->controlAddress);
+    self->greetingPending = true;
+    return socket;
+  }
+
+  static int OnCloseSocket(void*, curl_socket_t socket) {
+    CloseSocket(socket);
+    return 0;
+  }
+
+  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<State*>(user)->closeRequested ? 1 : 0;
+  }
+
+  static size_t WriteToFile(char* data, size_t, size_t size, void* user) {
+    auto* self = static_cast<State*>(user);
+    if (std::fwrite(data, 1, size, self->localFile) != size) {
+      self->localError = LocalErrorFromErrno(errno, true);
+      return 0;
+    }
+    return size;
+  }
+
+  static size_t ReadFromFile(char* buffer, size_t, size_t size, void* user) {
+    auto* self = static_cast<State*>(user);
+    size_t read = std::fread(buffer, 1, size, self->localFile);
+    if (read == 0 && std::ferror(self->localFile)) {
+      self->localError = kErrorReadFault;
+      return CURL_READFUNC_ABORT;
+    }
+    return read;
+  }
+
+  static size_t WriteToText(char* data, size_t, size_t size, void* user) {
+    static_cast<State*>(user)->textSink->append(data, size);
+    return size;
+  }
+
+  static size_t WriteToReceived(char* data, size_t, size_t size, void* user) {
+    static_cast<State*>(user)->received.append(data, size);
+    return size;
+  }
+
+  static size_t ReadFromPending(char* buffer, size_t, size_t size, void* user) {
+    auto* self = static_cast<State*>(user);
+    size_t left = self->pending.size() - self->pendingOffset;
+    if (left == 0) return self->endOfUpload ? 0 : CURL_READFUNC_PAUSE;
+    size_t take = std::min(left, size);
+    std::memcpy(buffer, self->pending.data() + self->pendingOffset, take);
+    self->pendingOffset += take;
+    if (self->pendingOffset == self->pending.size()) {
+      self->pending.clear();
+      self->pendingOffset = 0;
+    }
+    return take;
+  }
+
+  // Resets the easy handle (its connection stays) and points it at `remotePath` on the server.
+  void Prepare(std::string_view remotePath) {
+    curl_easy_reset(easy);
+    std::string url =
+        "ftp://" + settings.host + ":" + std::to_string(settings.port) + "/" + PercentEncode(remotePath);
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(easy, CURLOPT_USERNAME, settings.user.c_str());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, settings.password.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &State::OnDebug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &State::OnOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &State::OnCloseSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &State::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(settings.limits.connectTimeout.count()));
+    long stallSeconds = WholeSeconds(settings.limits.stallTimeout);
+    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, stallSeconds);
+    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(settings.limits.stallTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+    curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
+    curl_easy_setopt(easy, CURLOPT_FTP_USE_EPRT, 0L);
+    curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    if ((settings.flags & kFlagPassive) == 0) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+    ApplyProxy();
+  }
+
+  void ApplyProxy() {
+    const std::string prefix = "ftp=ftp://";
+    size_t at = internet.proxyList.find(prefix);
+    if (internet.accessType != kOpenTypeProxy || at == std::string::npos) {
+      curl_easy_setopt(easy, CURLOPT_PROXY, "");  // no proxy from the environment either
+      return;
+    }
+    std::string address = internet.proxyList.substr(at + prefix.size());
+    address = address.substr(0, address.find_first_of(" ;"));
+    std::string proxy = "http://" + address;
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 1L);
+  }
+
+  void SetTransferType(curl_slist*& commands, int32_t flags) {
+    // libcurl's own ASCII mode rewrites line ends; our files are already in wire form, so curl moves
+    // bytes in binary and only the server is told the type.
+    commands = curl_slist_append(commands, (flags & 3) == kTransferTypeAscii ? "TYPE A" : "TYPE I");
+    curl_easy_setopt(easy, CURLOPT_PREQUOTE, commands);
+  }
+
+  int32_t ErrorFromCurl(CURLcode code) const {
+    switch (code) {
+      case CURLE_OK:
+        return kNoError;
+      case CURLE_UNSUPPORTED_PROTOCOL:
+        return kErrorUnrecognizedScheme;
+      case CURLE_URL_MALFORMAT:
+        return kErrorInvalidUrl;
+      case CURLE_COULDNT_RESOLVE_PROXY:
+      case CURLE_COULDNT_RESOLVE_HOST:
+        return kErrorNameNotResolved;
+      case CURLE_COULDNT_CONNECT:
+        return kErrorCannotConnect;
+      case CURLE_OPERATION_TIMEDOUT:
+      case CURLE_FTP_ACCEPT_TIMEOUT:
+        return kErrorTimeout;
+      case CURLE_ABORTED_BY_CALLBACK:
+        return kErrorOperationCancelled;
+      case CURLE_WRITE_ERROR:
+        return localError != 0 ? localError : kErrorWriteFault;
+      case CURLE_READ_ERROR:
+        return localError != 0 ? localError : kErrorReadFault;
+      case CURLE_OUT_OF_MEMORY:
+        return kErrorNotEnoughMemory;
+      case CURLE_PROXY:
+        return kErrorInvalidProxyRequest;
+      default:
+        break;
+    }
+    if (lastReplyCode >= 400) return kErrorExtended;
+    switch (code) {
+      case CURLE_SEND_ERROR:
+      case CURLE_RECV_ERROR:
+      case CURLE_GOT_NOTHING:
+      case CURLE_PARTIAL_FILE:
+      case CURLE_WEIRD_SERVER_REPLY:
+      case CURLE_FTP_ACCEPT_FAILED:
+      case CURLE_FTP_CANT_GET_HOST:
+        return kErrorConnectionAborted;
+      default:
+        return kErrorInternal;
+    }
+  }
+
+  // Runs one request that needs no data connection: the commands go out before anything else.
+  int32_t RunCommands(const std::vector<std::string>& commands, std::string* text = nullptr) {
+    Prepare("");
+    curl_slist* list = nullptr;
+    for (const auto& command : commands) list = curl_slist_append(list, command.c_str());
+    curl_easy_setopt(easy, CURLOPT_QUOTE, list);
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    if (text != nullptr) {
+      textSink = text;
+      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &State::WriteToText);
+      curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    }
+    CURLcode result = curl_easy_perform(easy);
+    curl_slist_free_all(list);
+    return ErrorFromCurl(result);
+  }
+
+  // Runs the multi handle until `enough` holds or the transfer has ended.
+  template <typename Predicate>
+  void DriveUntil(Predicate enough) {
+    while (true) {
+      int running = 0;
+      curl_multi_perform(multi, &running);
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE) {
+          transferDone = true;
+          transferResult = message->data.result;
+        }
+      }
+      if (transferDone || enough()) return;
+      curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    }
+  }
+
+  void EndMultiTransfer() {
+    if (multi == nullptr) return;
+    curl_multi_remove_handle(multi, easy);
+    curl_multi_cleanup(multi);
+    multi = nullptr;
+  }
+
+  // Refuses a call on a closed or busy session (leaving the reason as the last error); otherwise marks
+  // the session busy for the call.
+  bool Enter(uintptr_t callContext) {
+    if (closed) {
+      SetLastError(kErrorIncorrectHandleState);
+      return false;
+    }
+    if (busy) {
+      SetLastError(kErrorFtpTransferInProgress);
+      return false;
+    }
+    BeginCall(callContext);
+    return true;
+  }
+
+  // Ends a call: the session is free again, "handle closing" goes out if the transfer had a handle, and
+  // the call's own outcome becomes the last error (after anything a callback did in between).
+  bool Finish(int32_t error, bool announceClosing) {
+    busy = false;
+    if (closeRequested) TearDown();
+    if (announceClosing) NotifyEmpty(kStatusHandleClosing);
+    SetLastError(error);
+    return error == kNoError;
+  }
+
+  void TearDown() {
+    if (easy == nullptr) return;
+    EndMultiTransfer();
+    NotifyEmpty(kStatusClosingConnection);
+    silent = true;
+    curl_easy_cleanup(easy);
+    easy = nullptr;
+    silent = false;
+    NotifyEmpty(kStatusConnectionClosed);
+    NotifyEmpty(kStatusHandleClosing);
+  }
+};
+
+FtpSession::FtpSession(const InternetSettings& internet, const SessionSettings& session)
+    : state_(std::make_unique<State>()) {
+  state_->internet = internet;
+  state_->settings = session;
+}
+
+FtpSession::~FtpSession() {
+  state_->TearDown();
+}
+
+std::shared_ptr<FtpSession> FtpSession::Connect(const InternetSettings& internet,
+                                                const SessionSettings& settings) {
+  EnsureCurlInitialised();
+  std::shared_ptr<FtpSession> session(new FtpSession(internet, settings));
+  State& state = *session->state_;
+  state.handleId = NewHandleId();
+  state.easy = curl_easy_init();
+  if (state.easy == nullptr) {
+    SetLastError(kErrorInternal);
+    return nullptr;
+  }
+  state.BeginCall(settings.context);
+  state.NotifyCount(kStatusHandleCreated, static_cast<int32_t>(state.handleId));
+  if (IsUnsafeName(settings.host) || IsUnsafeName(settings.user) || IsUnsafeName(settings.password)) {
+    state.Finish(kErrorIncorrectFormat, false);
+    return nullptr;
+  }
+  state.NotifyText(kStatusResolvingName, settings.host);
+  state.resolvingReported = true;
+  int32_t error = state.RunCommands({});
+  if (!state.Finish(error, false)) {
+    state.silent = true;  // a failed login has nothing to close
+    state.TearDown();
+    return nullptr;
+  }
+  return session;
+}
+
+bool FtpSession::Close() {
+  State& state = *state_;
+  if (state.closed) {
+    SetLastError(kNoError);
+    return true;
+  }
+  state.closed = true;
+  if (state.busy) {
+    state.closeRequested = true;  // libcurl is below us on the stack; finish when it returns
+  } else {
+    state.TearDown();
+  }
+  SetLastError(kNoError);
+  return true;
+}
+
+bool FtpSession::GetFile(std::string_view remote, const std::filesystem::path& local, bool failIfExists,
+                         int32_t flags, uintptr_t context) {
+  State& state = *state_;
+  auto keepAlive = shared_from_this();
+  if (!state.Enter(context)) return false;
+  if (!IsUsableFileName(remote)) return state.Finish(kErrorIncorrectFormat, false);
+  std::error_code ignored;
+  if (failIfExists && std::filesystem::exists(local, ignored)) return state.Finish(kErrorFileExists, false);
+
+  std::filesystem::path partial = local;
+  partial += ".part";
+  std::FILE* file = OpenLocalFile(partial, "wb");
+  if (file == nullptr) return state.Finish(LocalErrorFromErrno(errno, true), false);
+
+  state.Prepare(remote);
+  curl_slist* type = nullptr;
+  state.SetTransferType(type, flags);
+  state.localFile = file;
+  state.countDataAsRequests = true;
+  state.transferHandleId = NewHandleId();
+  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToFile);
+  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+  curl_easy_setopt(state.easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
+  CURLcode result = curl_easy_perform(state.easy);
+  curl_slist_free_all(type);
+  int32_t error = state.ErrorFromCurl(result);
+  if (std::fclose(file) != 0 && error == kNoError) error = kErrorWriteFault;
+  if (error == kNoError) {
+    std::error_code renameError;
+    std::filesystem::rename(partial, local, renameError);
+    if (renameError) error = LocalErrorFromErrno(renameError.value(), true);
+  }
+  if (error != kNoError) std::filesystem::remove(partial, ignored);
+  return state.Finish(error, state.transferAccepted);
+}
+
+bool FtpSession::PutFile(const std::filesystem::path& local, std::string_view remote, int32_t flags,
+                         uintptr_t context) {
+  State& state = *state_;
+  auto keepAlive = shared_from_this();
+  if (!state.Enter(context)) return false;
+  if (!IsUsableFileName(remote)) return state.Finish(kErrorIncorrectFormat, false);
+  std::FILE* file = OpenLocalFile(local, "rb");
+  if (file == nullptr) return state.Finish(LocalErrorFromErrno(errno, false), false);
+  std::error_code sizeError;
+  auto size = std::filesystem::file_size(local, sizeError);
+
+  state.Prepare(remote);
+  curl_slist* type = nullptr;
+  state.SetTransferType(type, flags);
+  state.localFile = file;
+  state.transferHandleId = NewHandleId();
+  curl_easy_setopt(state.easy, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &State::ReadFromFile);
+  curl_easy_setopt(state.easy, CURLOPT_READDATA, &state);
+  if (!sizeError) curl_easy_setopt(state.easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+  curl_easy_setopt(state.easy, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024L);
+  CURLcode result = curl_easy_perform(state.easy);
+  curl_slist_free_all(type);
+  std::fclose(file);
+  return state.Finish(state.ErrorFromCurl(result), state.transferAccepted);
+}
+
+std::unique_ptr<FtpFileHandle> FtpSession::OpenFile(std::string_view remote, uint32_t access, int32_t flags,
+                                                    uintptr_t context) {
+  State& state = *state_;
+  auto keepAlive = shared_from_this();
+  if (!state.Enter(context)) return nullptr;
+  bool writing = access == kGenericWrite;
+  if (!IsUsableFileName(remote) || (access != kGenericRead && !writing)) {
+    state.Finish(kErrorIncorrectFormat, false);
+    return nullptr;
+  }
+  state.Prepare(remote);
+  static curl_slist* const kAsciiType = curl_slist_append(nullptr, "TYPE A");
+  static curl_slist* const kBinaryType = curl_slist_append(nullptr, "TYPE I");
+  curl_easy_setopt(state.easy, CURLOPT_PREQUOTE,
+                   (flags & 3) == kTransferTypeAscii ? kAsciiType : kBinaryType);
+  state.writing = writing;
+  state.received.clear();
+  state.pending.clear();
+  state.pendingOffset = 0;
+  state.endOfUpload = false;
+  state.transferDone = false;
+  state.transferResult = CURLE_OK;
+  if (writing) {
+    curl_easy_setopt(state.easy, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &State::ReadFromPending);
+    curl_easy_setopt(state.easy, CURLOPT_READDATA, &state);
+  } else {
+    state.countDataAsRequests = true;
+    curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToReceived);
+    curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+  }
+  state.multi = curl_multi_init();
+  curl_multi_add_handle(state.multi, state.easy);
+  state.DriveUntil([&] { return state.transferAccepted || state.closeRequested; });
+  if (!state.transferAccepted || (state.transferDone && state.transferResult != CURLE_OK) ||
+      state.closeRequested) {
+    int32_t error =
+        state.closeRequested ? kErrorOperationCancelled : state.ErrorFromCurl(state.transferResult);
+    if (error == kNoError) error = kErrorInternal;
+    state.EndMultiTransfer();
+    state.Finish(error, false);
+    return nullptr;
+  }
+  // The session stays busy until the handle is closed.
+  uintptr_t id = NewHandleId();
+  state.NotifyCount(kStatusHandleCreated, static_cast<int32_t>(id));
+  SetLastError(kNoError);
+  return std::unique_ptr<FtpFileHandle>(new FtpFileHandle(keepAlive, id));
+}
+
+std::unique_ptr<FtpFindHandle> FtpSession::FindFirstFile(std::string_view pattern, FindData& first, int32_t,
+                                                         uintptr_t context) {
+  State& state = *state_;
+  auto keepAlive = shared_from_this();
+  if (!state.Enter(context)) return nullptr;
+  if (IsUnsafeName(pattern)) {
+    state.Finish(kErrorIncorrectFormat, false);
+    return nullptr;
+  }
+  std::string listing;
+  state.Prepare("");
+  std::string command = pattern.empty() ? std::string("LIST") : "LIST " + std::string(pattern);
+  curl_easy_setopt(state.easy, CURLOPT_CUSTOMREQUEST, command.c_str());
+  state.textSink = &listing;
+  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToText);
+  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+  CURLcode result = curl_easy_perform(state.easy);
+  int32_t error = state.ErrorFromCurl(result);
+  // The server says "no such file" when nothing matches: for a search that is simply the end.
+  if (error == kErrorExtended && (state.lastReplyCode == 550 || state.lastReplyCode == 450)) {
+    error = kErrorNoMoreFiles;
+  }
+  std::vector<FindData> entries;
+  if (error == kNoError) {
+    entries = ParseListing(listing, CurrentCalendarTime());
+    if (entries.empty()) error = kErrorNoMoreFiles;
+  }
+  state.Finish(error, false);
+  if (error != kNoError) return nullptr;
+  first = entries.front();
+  uintptr_t id = NewHandleId();
+  state.NotifyCount(kStatusHandleCreated, static_cast<int32_t>(id));
+  SetLastError(kNoError);
+  return std::unique_ptr<FtpFindHandle>(
+      new FtpFindHandle(std::move(entries), state.internet.callback, id, context));
+}
+
+namespace {
+std::string Command(std::string_view verb, std::string_view argument) {
+  return std::string(verb) + " " + std::string(argument);
+}
+}  // namespace
+
+bool FtpSession::RunCommands(std::initializer_list<std::string_view> names,
+                             std::initializer_list<std::string> commands) {
+  State& state = *state_;
+  auto keepAlive = shared_from_this();
+  if (!state.Enter(state.settings.context)) return false;
+  for (std::string_view name : names) {
+    if (IsUnsafeName(name)) return state.Finish(kErrorIncorrectFormat, false);
+  }
+  return state.Finish(state.RunCommands(std::vector<std::string>(commands)), false);
+}
+
+bool FtpSession::DeleteFile(std::string_view name) {
+  return RunCommands({name}, {Command("DELE", name)});
+}
+
+bool FtpSession::RenameFile(std::string_view from, std::string_view to) {
+  return RunCommands({from, to}, {Command("RNFR", from), Command("RNTO", to)});
+}
+
+bool FtpSession::CreateDirectory(std::string_view name) {
+  return RunCommands({name}, {Command("MKD", name)});
+}
+
+bool FtpSession::RemoveDirectory(std::string_view name) {
+  return RunCommands({name}, {Command("RMD", name)});
+}
+
+bool FtpSession::SetCurrentDirectory(std::string_view name) {
+  return RunCommands({name}, {Command("CWD", name)});
+}
+
+bool FtpSession::GetCurrentDirectory(std::string& directory) {
+  State& state = *state_;
+  auto keepAlive = shared_from_this();
+  if (!state.Enter(state.settings.context)) return false;
+  int32_t error = state.RunCommands({"PWD"});
+  std::string reply;
+  GetLastResponseInfo(reply, SIZE_MAX);
+  if (error == kNoError) {
+    // 257 "<directory>" with any quote inside the name doubled.
+    size_t open = reply.find('"');
+    if (state.lastReplyCode != 257 || open == std::string::npos) {
+      error = kErrorExtended;
+    } else {
+      std::string parsed;
+      for (size_t i = open + 1; i < reply.size(); ++i) {
+        if (reply[i] == '"') {
+          if (i + 1 < reply.size() && reply[i + 1] == '"') {
+            parsed += '"';
+            ++i;
+            continue;
+          }
+          break;
+        }
+        parsed += reply[i];
+      }
+      directory = parsed;
+    }
+  }
+  return state.Finish(error, false);
+}
+
+// ---- remote files read or written in pieces
+
+FtpFileHandle::FtpFileHandle(std::shared_ptr<FtpSession> session, uintptr_t handleId)
+    : session_(std::move(session)), handleId_(handleId) {}
+
+FtpFileHandle::~FtpFileHandle() {
+  if (open_) {
+    int32_t saved = LastError();
+    Close();
+    SetLastError(saved);
+  }
+}
+
+bool FtpFileHandle::Read(char* buffer, size_t size, size_t& bytesRead) {
+  bytesRead = 0;
+  FtpSession::State& state = *session_->state_;
+  if (!open_ || state.multi == nullptr) {
+    SetLastError(kErrorIncorrectHandleState);
+    return false;
+  }
+  state.DriveUntil([&] { return state.received.size() >= size || state.closeRequested; });
+  if (state.closeRequested) {
+    SetLastError(kErrorOperationCancelled);
+    return false;
+  }
+  if (!state.received.empty()) {
+    bytesRead = std::min(size, state.received.size());
+    std::memcpy(buffer, state.received.data(), bytesRead);
+    state.received.erase(0, bytesRead);
+    SetLastError(kNoError);
+    return true;
+  }
+  int32_t error = state.ErrorFromCurl(state.transferResult);
+  SetLastError(error);
+  return error == kNoError;
+}
+
+bool FtpFileHandle::Write(std::string_view data) {
+  FtpSession::State& state = *session_->state_;
+  if (!open_ || state.multi == nullptr) {
+    SetLastError(kErrorIncorrectHandleState);
+    return false;
+  }
+  state.pending.append(data);
+  curl_easy_pause(state.easy, CURLPAUSE_CONT);
+  state.DriveUntil([&] { return state.pending.empty() || state.closeRequested; });
+  int32_t error = kNoError;
+  if (state.closeRequested) {
+    error = kErrorOperationCancelled;
+  } else if (state.transferDone) {
+    error = state.ErrorFromCurl(state.transferResult);
+    if (error == kNoError && !state.pending.empty()) error = kErrorConnectionAborted;
+  }
+  SetLastError(error);
+  return error == kNoError;
+}
+
+bool FtpFileHandle::Close() {
+  if (!open_) {
+    SetLastError(kErrorIncorrectHandleState);
+    return false;
+  }
+  open_ = false;
+  FtpSession::State& state = *session_->state_;
+  int32_t error = kNoError;
+  if (state.multi != nullptr) {
+    if (!state.closeRequested && !state.transferDone) {
+      if (state.writing) {
+        state.endOfUpload = true;
+        curl_easy_pause(state.easy, CURLPAUSE_CONT);
+        state.DriveUntil([&] { return state.closeRequested; });
+      }
+    }
+    if (state.transferDone) error = state.ErrorFromCurl(state.transferResult);
+    state.EndMultiTransfer();
+  }
+  // Ending a download before its end also leaves it unfinished: that is the caller's choice, not a fault.
+  std::shared_ptr<FtpSession> keepAlive = std::move(session_);
+  return state.Finish(error, true);
+}
+
+// ---- listings
+
+FtpFindHandle::FtpFindHandle(std::vector<FindData> entries, StatusCallback callback, uintptr_t handleId,
+                             uintptr_t context)
+    : entries_(std::move(entries)), callback_(callback), handleId_(handleId), context_(context) {}
+
+FtpFindHandle::~FtpFindHandle() {
+  if (open_) {
+    int32_t saved = LastError();
+    Close();
+    SetLastError(saved);
+  }
+}
+
+bool FtpFindHandle::FindNextFile(FindData& next) {
+  if (!open_ || next_ >= entries_.size()) {
+    SetLastError(open_ ? kErrorNoMoreFiles : kErrorIncorrectHandleState);
+    return false;
+  }
+  next = entries_[next_++];
+  SetLastError(kNoError);
+  return true;
+}
+
+void FtpFindHandle::Close() {
+  if (!open_) return;
+  open_ = false;
+  SetLastError(kNoError);
+  if (callback_ != nullptr) callback_(handleId_, context_, kStatusHandleClosing, nullptr, 0);
+  SetLastError(kNoError);
+}
+
+}  // namespace inet
