@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vimo::gif_limits {
+
+// The holiday image comes from the server and is not trusted. These caps bound what one load may
+// allocate and how long it may run; a stream that goes past one is refused where it goes past,
+// keeping the frames read before.
+
+// Largest stream read into memory (a file, a resource or bytes).
+inline constexpr std::size_t kMaxStreamBytes = 64u << 20;
+// Largest logical screen, in pixels: every frame keeps rasters of this size.
+inline constexpr std::int64_t kMaxScreenPixels = 2048 * 2048;
+// Largest single image, in pixels: giflib decodes every pixel of it even where the screen clips it.
+inline constexpr std::int64_t kMaxImagePixels = 2048 * 2048;
+// Largest total of the rasters that the frames of one load keep.
+inline constexpr std::int64_t kMaxFrameBytes = std::int64_t{256} << 20;
+// Frames are numbered by a 16-bit counter during playback.
+inline constexpr std::int32_t kMaxFrames = 32767;
+
+}  // namespace vimo::gif_limits

@@ -1,0 +1,390 @@
+#include "gif/clsGIF.h"
+
+#include <algorithm>
+#include <fstream>
+#include <limits>
+
+#include "gif/Limits.h"
+#include "gif/SingleFrameDecoder.h"
+
+namespace vimo {
+
+namespace {
+
+constexpr std::uint8_t kExtensionIntroducer = 0x21;
+constexpr std::uint8_t kImageSeparator = 0x2C;
+constexpr std::uint8_t kTrailer = 0x3B;
+constexpr std::uint8_t kGraphicControlLabel = 0xF9;
+constexpr std::uint8_t kCommentLabel = 0xFE;
+constexpr std::uint8_t kApplicationLabel = 0xFF;
+constexpr std::uint8_t kPlainTextLabel = 0x01;
+
+// A read past the last byte of the stream.
+struct StreamEnded {};
+// The walk cannot go on from here (see Limits.h and the choices in LoadGIF's comment).
+struct StreamRefused {};
+
+// The stream with every read bounds-checked, indexed by 64-bit positions so that the cursor
+// arithmetic on sizes read from the stream cannot overflow.
+class StreamBytes {
+ public:
+  explicit StreamBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+  std::int64_t Size() const { return static_cast<std::int64_t>(bytes_.size()); }
+
+  std::uint8_t operator[](std::int64_t index) const {
+    if (index < 0 || index >= Size()) throw StreamEnded{};
+    return bytes_[static_cast<std::size_t>(index)];
+  }
+
+  std::uint16_t Word(std::int64_t index) const {
+    return static_cast<std::uint16_t>((*this)[index] | ((*this)[index + 1] << 8));
+  }
+
+  std::string Text(std::int64_t index, int length) const {
+    (*this)[index + length - 1];
+    return std::string(reinterpret_cast<const char*>(bytes_.data()) + index,
+                       static_cast<std::size_t>(length));
+  }
+
+  // first..last inclusive.
+  std::span<const std::uint8_t> Slice(std::int64_t first, std::int64_t last) const {
+    (*this)[first];
+    (*this)[last];
+    return bytes_.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first + 1));
+  }
+
+  // From a sub-block size byte to the zero terminator that ends the chain.
+  std::int64_t SkipSubBlocks(std::int64_t position) const {
+    while ((*this)[position] != 0) position += (*this)[position] + 1;
+    return position;
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
+std::uint8_t GetBits(std::uint8_t value, int shift, int count) {
+  return static_cast<std::uint8_t>((value >> shift) & ((1 << count) - 1));
+}
+
+// Returns the index of the table's last byte.
+std::int64_t ReadColorTable(const StreamBytes& bytes, std::int64_t start, std::uint8_t size,
+                            clsColorMap& map) {
+  const int entries = 1 << (size + 1);
+  const std::int64_t last = start + 3 * entries - 1;
+  bytes[last];  // the whole table, or none of it
+  for (int i = 0; i < entries; ++i)
+    map.Add(bytes[start + 3 * i], bytes[start + 3 * i + 1], bytes[start + 3 * i + 2]);
+  return last;
+}
+
+std::int16_t SaturateToInt16(std::int32_t value) {
+  return static_cast<std::int16_t>(std::clamp<std::int32_t>(value, std::numeric_limits<std::int16_t>::min(),
+                                                            std::numeric_limits<std::int16_t>::max()));
+}
+
+}  // namespace
+
+// One walk over one stream: the cursor and what it needs to build frames.
+class clsGIF::Walk {
+ public:
+  Walk(clsGIF& gif, std::span<const std::uint8_t> bytes) : gif_(gif), bytes_(bytes) {}
+
+  bool Run() {
+    try {
+      return RunBlocks();
+    } catch (const StreamEnded&) {
+    } catch (const StreamRefused&) {
+    }
+    // A frame is kept only once composed: drop the one that was being read.
+    clsFrames& frames = gif_.frames_;
+    if (frames.Count() > 0 && !frames.Item(frames.Count()).hdc()) frames.Remove(frames.Count());
+    return false;
+  }
+
+ private:
+  bool RunBlocks() {
+    if (bytes_.Size() < 3 || bytes_.Text(0, 3) != "GIF") return false;
+    gif_.signature_ = "GIF";
+    gif_.version_ = bytes_.Text(3, 3);
+
+    gif_.xWidth_ = bytes_.Word(6);
+    gif_.yHeight_ = bytes_.Word(8);
+    const std::uint8_t packed = bytes_[10];
+    gif_.pixel_ = GetBits(packed, 0, 3);
+    gif_.sortFlag_ = (packed & 0x08) != 0;
+    gif_.cr_ = GetBits(packed, 4, 3);
+    gif_.m_ = (packed & 0x80) != 0 ? 255 : 0;
+    const std::uint8_t backgroundIndex = bytes_[11];
+    gif_.aspectRatio_ = bytes_[12];
+
+    std::int64_t pos = 12;
+    if (gif_.m_ == 255) {
+      pos = ReadColorTable(bytes_, 13, gif_.pixel_, gif_.globalColorMap_);
+      if (backgroundIndex < gif_.globalColorMap_.Count())
+        gif_.backColor_ = gif_.globalColorMap_.Item(backgroundIndex).Color();
+    }
+
+    // Nothing can be drawn on an empty screen, and a huge one would be allocated per frame.
+    const std::int64_t screenPixels = std::int64_t{gif_.xWidth_} * gif_.yHeight_;
+    if (screenPixels == 0 || screenPixels > gif_limits::kMaxScreenPixels) return false;
+    // Each frame keeps its decoded image and its composite.
+    frameBytes_ = 2 * screenPixels * static_cast<std::int64_t>(sizeof(std::uint32_t));
+
+    for (;;) {
+      const std::uint8_t introducer = bytes_[pos + 1];
+      if (introducer == kTrailer) return true;
+      // An image without its own Graphic Control Extension: frames are cut at those
+      // extensions, so this image cannot be placed.
+      if (introducer == kImageSeparator) return false;
+      switch (bytes_[pos + 2]) {
+        case kGraphicControlLabel:
+          ReadGraphicControl(pos);
+          break;
+        case kCommentLabel:
+        case kApplicationLabel:
+        case kPlainTextLabel:
+          pos = bytes_.SkipSubBlocks(pos + 3);
+          break;
+        default:
+          return true;
+      }
+    }
+  }
+
+  void ReadGraphicControl(std::int64_t& pos) {
+    if (!headerCaptured_) {
+      const auto header = bytes_.Slice(0, pos);
+      gif_.headerBytes_.assign(header.begin(), header.end());
+      headerCaptured_ = true;
+    }
+    const std::int64_t start = pos + 1;
+
+    clsFrames& frames = gif_.frames_;
+    if (frames.Count() >= gif_limits::kMaxFrames ||
+        (frames.Count() + 1) * frameBytes_ > gif_limits::kMaxFrameBytes)
+      throw StreamRefused{};
+
+    const std::uint8_t blockSize = bytes_[pos + 3];
+    const std::uint8_t packed = bytes_[pos + 4];
+    const std::uint16_t delay = bytes_.Word(pos + 5);
+    const std::uint8_t transparentIndex = bytes_[pos + 7];
+
+    clsFrame& frame = frames.Add();
+    frame.TCI(transparentIndex);
+    frame.DelayTime(SaturateToInt16(std::int32_t{gif_.speed_} * delay));
+    frame.DisposalMethod(GetBits(packed, 2, 3));
+    frame.TCFlag((packed & 0x01) != 0);
+    frame.UserInputFlag((packed & 0x02) != 0);
+    pos += blockSize + 4;
+
+    bool imageRead = false;
+    for (;;) {
+      const std::uint8_t next = bytes_[pos + 1];
+      if (next == kTrailer) break;
+      if (next == kExtensionIntroducer) {
+        if (bytes_[pos + 2] == kGraphicControlLabel) break;
+        // Comments, application blocks and any other extension are passed over alike.
+        pos = bytes_.SkipSubBlocks(pos + 3);
+        continue;
+      }
+      if (next == kImageSeparator && !imageRead) {
+        ReadImage(frame, pos, start);
+        imageRead = true;
+        continue;
+      }
+      // A second image under one Graphic Control Extension, or no block at all.
+      throw StreamRefused{};
+    }
+    if (!imageRead) ComposeWithoutImage(frame);
+  }
+
+  void ReadImage(clsFrame& frame, std::int64_t& pos, std::int64_t start) {
+    frame.xLeft(bytes_.Word(pos + 2));
+    frame.yTop(bytes_.Word(pos + 4));
+    frame.xWidth(bytes_.Word(pos + 6));
+    frame.yHeight(bytes_.Word(pos + 8));
+    const std::uint8_t packed = bytes_[pos + 10];
+    frame.LCTSize(GetBits(packed, 0, 3));
+    frame.SortFlag((packed & 0x20) != 0);
+    frame.InterlaceFlag((packed & 0x40) != 0);
+    frame.LCTFlag((packed & 0x80) != 0);
+
+    if (frame.LCTFlag())
+      pos = ReadColorTable(bytes_, pos + 11, frame.LCTSize(), frame.ColorMap());
+    else
+      pos += 10;
+
+    if (frame.TCFlag()) {
+      const clsColorMap& map = frame.LCTFlag() ? frame.ColorMap() : gif_.globalColorMap_;
+      // No colour to key on: the frame cannot be drawn as its maker meant.
+      if (frame.TCI() >= map.Count()) throw StreamRefused{};
+      frame.TransparentColor(map.Item(frame.TCI()).Color());
+    }
+
+    bytes_[pos + 1];  // LZW minimum code size
+    pos = bytes_.SkipSubBlocks(pos + 2);
+
+    if (std::int64_t{frame.xWidth()} * frame.yHeight() > gif_limits::kMaxImagePixels) throw StreamRefused{};
+    DecodeFrame(frame, bytes_.Slice(start, pos));
+  }
+
+  void DecodeFrame(clsFrame& frame, std::span<const std::uint8_t> run) {
+    const std::vector<std::uint8_t> stream = SingleFrameStream(gif_.headerBytes_, run);
+    std::optional<Raster> decoded = DecodeFirstImage(stream, gif_.xWidth_, gif_.yHeight_,
+                                                     static_cast<std::uint32_t>(frame.TransparentColor()));
+    if (!decoded) throw StreamRefused{};
+    auto image = CreateBitmapPicture(std::move(*decoded));
+    frame.Picture(image);
+    frame.Image(image);
+    gif_.SetDC(frame, *image);
+    frame.Picture(frame.hdc());
+  }
+
+  // A Graphic Control Extension followed by another one or by the trailer: the frame shows
+  // what the previous one left after its disposal.
+  void ComposeWithoutImage(clsFrame& frame) {
+    auto image = CreateBitmapPicture(
+        Raster(gif_.xWidth_, gif_.yHeight_, static_cast<std::uint32_t>(frame.TransparentColor())));
+    frame.Image(image);
+    gif_.SetDC(frame, *image);
+    frame.Picture(frame.hdc());
+  }
+
+  clsGIF& gif_;
+  StreamBytes bytes_;
+  bool headerCaptured_ = false;
+  std::int64_t frameBytes_ = 0;
+};
+
+void clsGIF::RaiseGIFError(const std::string& message) {
+  if (errorHandler_) errorHandler_(message);
+}
+
+void clsGIF::ResetForLoad() {
+  frames_ = clsFrames{};
+  for (std::int32_t position = globalColorMap_.Count(); position >= 1; --position)
+    globalColorMap_.Remove(position);
+  headerBytes_.clear();
+}
+
+bool clsGIF::LoadGIF(std::span<const std::uint8_t> bytes) {
+  ResetForLoad();
+  if (bytes.size() > gif_limits::kMaxStreamBytes) return false;
+  return Walk(*this, bytes).Run();
+}
+
+bool clsGIF::LoadGIF(const std::filesystem::path& path) {
+  ResetForLoad();
+  std::error_code error;
+  if (path.empty() || !std::filesystem::is_regular_file(path, error)) {
+    RaiseGIFError(kFileDoesNotExist);
+    return false;
+  }
+  const auto size = std::filesystem::file_size(path, error);
+  if (error || size > gif_limits::kMaxStreamBytes) return false;
+  std::ifstream file(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+    return false;
+  return LoadGIF(std::span<const std::uint8_t>(bytes));
+}
+
+bool clsGIF::GetApplication(std::span<const std::uint8_t> bytes, std::int32_t& pos) const {
+  try {
+    pos = static_cast<std::int32_t>(StreamBytes(bytes).SkipSubBlocks(std::int64_t{pos} + 3));
+    return true;
+  } catch (const StreamEnded&) {
+    return false;
+  }
+}
+
+bool clsGIF::GetPlainText(std::span<const std::uint8_t> bytes, std::int32_t& pos) const {
+  return GetApplication(bytes, pos);
+}
+
+std::shared_ptr<const Raster> clsGIF::CreateBitmapPicture(Raster bitmap) {
+  return std::make_shared<const Raster>(std::move(bitmap));
+}
+
+std::shared_ptr<const Raster> clsGIF::hDCToPicture(const Raster& source, std::int32_t left, std::int32_t top,
+                                                   std::int32_t width, std::int32_t height) {
+  return CreateBitmapPicture(source.Crop(left, top, width, height));
+}
+
+void clsGIF::SetDC(clsFrame& myframe, const Raster& decoded) {
+  const std::int32_t n = frames_.Count();
+  const auto key = static_cast<std::uint32_t>(myframe.TransparentColor());
+  std::shared_ptr<Raster> composite;
+  if (n <= 1) {
+    composite = std::make_shared<Raster>(xWidth_, yHeight_, key);
+    // The first frame is always keyed, whether or not it has a transparent index.
+    composite->CopyFromKeyed(decoded, 0, 0, myframe.xWidth(), myframe.yHeight(), myframe.xLeft(),
+                             myframe.yTop(), key);
+  } else {
+    const clsFrame& previous = frames_.Item(n - 1);
+    const auto& under = previous.hdc();
+    if (under && under->Width() == xWidth_ && under->Height() == yHeight_) {
+      composite = std::make_shared<Raster>(*under);
+    } else {
+      composite = std::make_shared<Raster>(xWidth_, yHeight_, key);
+      if (under) composite->CopyFrom(*under, 0, 0, xWidth_, yHeight_, 0, 0);
+    }
+    switch (previous.DisposalMethod()) {
+      case 2:
+        composite->FillRect(previous.xLeft(), previous.yTop(), previous.xLeft() + previous.xWidth(),
+                            previous.yTop() + previous.yHeight(), key);
+        break;
+      case 3:
+        if (n > 2 && frames_.Item(n - 2).hdc())
+          composite->CopyFrom(*frames_.Item(n - 2).hdc(), 0, 0, xWidth_, yHeight_, 0, 0);
+        break;
+      default:
+        break;
+    }
+    if (myframe.TCFlag())
+      composite->CopyFromKeyed(decoded, 0, 0, myframe.xWidth(), myframe.yHeight(), myframe.xLeft(),
+                               myframe.yTop(), key);
+    else
+      composite->CopyFrom(decoded, 0, 0, myframe.xWidth(), myframe.yHeight(), myframe.xLeft(),
+                          myframe.yTop());
+  }
+  myframe.hdc(std::move(composite));
+}
+
+bool clsGIF::DrawFrame(std::int16_t index, Raster& target, std::int32_t xLeft, std::int32_t yTop) const {
+  if (index < 1 || index > frames_.Count()) return false;
+  const clsFrame& frame = frames_.Item(index);
+  if (!frame.hdc()) return false;
+  if (frame.TCFlag())
+    target.CopyFromKeyed(*frame.hdc(), 0, 0, xWidth_, yHeight_, xLeft, yTop,
+                         static_cast<std::uint32_t>(frame.TransparentColor()));
+  else
+    target.CopyFrom(*frame.hdc(), 0, 0, xWidth_, yHeight_, xLeft, yTop);
+  return true;
+}
+
+bool clsGIF::CopyFrame(std::int16_t index, Raster& target, std::int32_t xLeft, std::int32_t yTop) {
+  if (index < 1 || index > frames_.Count() || !frames_.Item(index).hdc()) return false;
+  if (!backgroundSaved_) {
+    xLeft_ = xLeft;
+    yTop_ = yTop;
+    savedBackground_ = target.Crop(xLeft, yTop, xWidth_, yHeight_);
+    backgroundSaved_ = true;
+  }
+  return DrawFrame(index, target, xLeft, yTop);
+}
+
+void clsGIF::Clear(Raster& target) const {
+  if (backgroundSaved_)
+    target.CopyFrom(savedBackground_, 0, 0, savedBackground_.Width(), savedBackground_.Height(), xLeft_,
+                    yTop_);
+}
+
+std::shared_ptr<const Raster> clsGIF::Image(std::int16_t index) const {
+  if (index < 1 || index > frames_.Count()) return nullptr;
+  return frames_.Item(index).Image();
+}
+
+}  // namespace vimo

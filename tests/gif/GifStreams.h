@@ -1,0 +1,65 @@
+#pragma once
+
+// Test streams: well-formed ones written by giflib's encoder, odd ones put together by hand.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace vimo::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Rgb {
+  std::uint8_t red, green, blue;
+  std::uint32_t Packed() const { return (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue; }
+};
+
+struct TestImage {
+  int left = 0, top = 0, width = 1, height = 1;
+  std::vector<std::uint8_t> indices;  // width × height, rows top to bottom; empty means all 0
+  bool interlace = false;
+  std::vector<Rgb> localTable;  // empty: no local table; otherwise a power of two entries
+  bool graphicControl = true;
+  int disposal = 0;
+  int transparentIndex = -1;  // -1: no transparent colour
+  int delay = 0;
+  bool userInput = false;
+  std::vector<std::string> commentsBefore;  // written between the Graphic Control Extension and the image
+  std::vector<std::string> commentsAfter;   // written after the image data
+};
+
+struct TestGif {
+  int width = 1, height = 1;
+  std::vector<Rgb> globalTable;  // empty: no global table
+  int background = 0;
+  bool gif89 = true;
+  bool netscape = false;         // a NETSCAPE2.0 loop block before the first frame
+  std::string otherApplication;  // if set: an application block with this 11-character identifier
+  std::vector<TestImage> images;
+};
+
+Bytes Encode(const TestGif& gif);
+
+// An image of `width` × `height` whose pixel (x, y) has index `pattern(x, y)`.
+template <typename Pattern>
+std::vector<std::uint8_t> Indices(int width, int height, Pattern pattern) {
+  std::vector<std::uint8_t> indices;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) indices.push_back(static_cast<std::uint8_t>(pattern(x, y)));
+  return indices;
+}
+
+// Hand-made pieces.
+Bytes Concat(std::initializer_list<Bytes> parts);
+// "GIF89a" (or the given six characters) and a logical screen descriptor.
+Bytes ScreenHeader(int width, int height, std::uint8_t packed, std::uint8_t background = 0,
+                   std::uint8_t aspect = 0, const std::string& signature = "GIF89a");
+Bytes ColorTable(const std::vector<Rgb>& colors);
+Bytes GraphicControl(std::uint8_t packed, int delay, std::uint8_t transparentIndex);
+// An Image Descriptor, its local table and its data, from 0x2C to the zero terminator, as
+// giflib's encoder writes it.
+Bytes ImageBlock(const TestImage& image);
+
+}  // namespace vimo::test

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include "GifStreams.h"
+#include "gif/clsGIF.h"
+
+namespace vimo {
+namespace {
+
+using test::Bytes;
+using test::Rgb;
+using test::TestGif;
+using test::TestImage;
+
+const std::vector<Rgb> kPalette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+
+TestImage Solid(int left, int top, int width, int height, int index) {
+  TestImage image;
+  image.left = left;
+  image.top = top;
+  image.width = width;
+  image.height = height;
+  image.indices.assign(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(index));
+  return image;
+}
+
+Bytes ThreeFrames() {
+  TestGif spec;
+  spec.width = 6;
+  spec.height = 5;
+  spec.globalTable = kPalette;
+  spec.netscape = true;
+  spec.images = {Solid(0, 0, 6, 5, 1), Solid(1, 1, 2, 2, 2), Solid(3, 2, 3, 3, 3)};
+  spec.images[1].commentsAfter = {"between"};
+  spec.images[2].interlace = true;
+  spec.images[2].transparentIndex = 0;
+  return test::Encode(spec);
+}
+
+class RobustnessTest : public testing::Test {
+ protected:
+  bool Load(const Bytes& bytes) { return gif.LoadGIF(std::span<const std::uint8_t>(bytes)); }
+  std::int32_t Count() const { return gif.Frames().Count(); }
+
+  clsGIF gif;
+};
+
+TEST_F(RobustnessTest, EveryTruncationFailsAndKeepsOnlyWholeFrames) {
+  const Bytes full = ThreeFrames();
+  ASSERT_TRUE(Load(full));
+  ASSERT_EQ(Count(), 3);
+  std::int32_t previous = 0;
+  for (std::size_t length = 0; length < full.size(); ++length) {
+    const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length));
+    EXPECT_FALSE(Load(cut)) << length;
+    EXPECT_GE(Count(), previous) << length;
+    EXPECT_LE(Count(), 3) << length;
+    for (const auto& frame : gif.Frames()) ASSERT_NE(frame->hdc(), nullptr) << length;
+    previous = Count();
+  }
+  EXPECT_EQ(previous, 3);  // only the trailer is missing at the end
+}
+
+TEST_F(RobustnessTest, StreamsThatEndAroundTheColourTable) {
+  const Bytes header = test::ScreenHeader(4, 4, 0x81);
+  const Bytes table = test::ColorTable(kPalette);
+  EXPECT_FALSE(Load(test::Concat({header, Bytes(table.begin(), table.begin() + 5)})));
+  EXPECT_EQ(gif.GlobalColorMap().Count(), 0);  // a table cut short is not read in part
+  EXPECT_FALSE(Load(test::Concat({header, table})));
+  // A table followed directly by the trailer is an image with no frames.
+  EXPECT_TRUE(Load(test::Concat({header, table, {0x3B}})));
+  EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(RobustnessTest, SubBlockSizesThatRunPastTheEnd) {
+  const Bytes start = test::Concat({test::ScreenHeader(4, 4, 0x81), test::ColorTable(kPalette)});
+  EXPECT_FALSE(Load(test::Concat({start, {0x21, 0xFE, 200, 'a', 'b', 'c'}})));
+  EXPECT_FALSE(Load(test::Concat({start, {0x21, 0xFF, 11, 'N', 'E', 'T'}})));
+  EXPECT_FALSE(Load(
+      test::Concat({start, test::GraphicControl(0, 0, 0), {0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, 2, 250, 1}})));
+  EXPECT_EQ(Count(), 0);
+  // A Graphic Control Extension whose block size points past the end.
+  EXPECT_FALSE(Load(test::Concat({start, {0x21, 0xF9, 0xFF, 0, 0, 0, 0, 0}})));
+  EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(RobustnessTest, TransparentIndexOutsideItsTableEndsTheWalkKeepingEarlierFrames) {
+  const Bytes start = test::Concat({test::ScreenHeader(4, 4, 0x81), test::ColorTable(kPalette),
+                                    test::GraphicControl(0, 0, 0), test::ImageBlock(Solid(0, 0, 4, 4, 1))});
+  EXPECT_FALSE(Load(test::Concat(
+      {start, test::GraphicControl(0x01, 0, 4), test::ImageBlock(Solid(0, 0, 1, 1, 2)), {0x3B}})));
+  EXPECT_EQ(Count(), 1);
+  // No table at all to take the transparent colour from.
+  EXPECT_FALSE(Load(test::Concat({test::ScreenHeader(4, 4, 0x00),
+                                  test::GraphicControl(0x01, 0, 0),
+                                  test::ImageBlock(Solid(0, 0, 1, 1, 0)),
+                                  {0x3B}})));
+  EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(RobustnessTest, ZeroSizedAndHugeScreensAreRefused) {
+  for (auto [width, height] : {std::pair{0, 4}, {4, 0}, {65535, 65535}, {2049, 2048}}) {
+    const Bytes stream = test::Concat({test::ScreenHeader(width, height, 0x81),
+                                       test::ColorTable(kPalette),
+                                       test::GraphicControl(0, 0, 0),
+                                       test::ImageBlock(Solid(0, 0, 1, 1, 1)),
+                                       {0x3B}});
+    EXPECT_FALSE(Load(stream)) << width << "x" << height;
+    EXPECT_EQ(Count(), 0);
+  }
+}
+
+TEST_F(RobustnessTest, ImagesBeyondTheSizeCapAreRefused) {
+  // A 4096 × 4096 image on a small screen: giflib would decode all of it.
+  Bytes stream = test::Concat({test::ScreenHeader(8, 8, 0x81),
+                               test::ColorTable(kPalette),
+                               test::GraphicControl(0, 0, 0),
+                               test::ImageBlock(Solid(0, 0, 8, 8, 1)),
+                               test::GraphicControl(0, 0, 0),
+                               test::ImageBlock(Solid(0, 0, 1, 1, 2)),
+                               {0x3B}});
+  const std::size_t second = stream.size() - 1 - test::ImageBlock(Solid(0, 0, 1, 1, 2)).size();
+  ASSERT_EQ(stream[second], 0x2C);
+  stream[second + 5] = 0x00;
+  stream[second + 6] = 0x10;
+  stream[second + 7] = 0x00;
+  stream[second + 8] = 0x10;
+  EXPECT_FALSE(Load(stream));
+  EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(RobustnessTest, ImagesWithoutTheirOwnGraphicControlExtension) {
+  // At the left edge, as an 87a file has it: refused rather than read as a label.
+  TestGif spec;
+  spec.width = 4;
+  spec.height = 4;
+  spec.globalTable = kPalette;
+  spec.images = {Solid(0, 0, 4, 4, 1), Solid(1, 0, 2, 2, 2)};
+  spec.images[1].graphicControl = false;
+  EXPECT_FALSE(Load(test::Encode(spec)));
+  EXPECT_EQ(Count(), 1);
+  spec.images[0].graphicControl = false;
+  EXPECT_FALSE(Load(test::Encode(spec)));
+  EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(RobustnessTest, OddBlockSequences) {
+  const Bytes start = test::Concat({test::ScreenHeader(4, 4, 0x81), test::ColorTable(kPalette)});
+  const Bytes red = test::ImageBlock(Solid(0, 0, 4, 4, 1));
+  const Bytes green = test::ImageBlock(Solid(0, 0, 2, 2, 2));
+
+  // Two Graphic Control Extensions in a row: the first frame has no image of its own.
+  ASSERT_TRUE(
+      Load(test::Concat({start, test::GraphicControl(0, 0, 0), test::GraphicControl(0, 0, 0), red, {0x3B}})));
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(gif.Frames().Item(1).hdc()->Pixel(0, 0), 0u);
+  EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(0, 0), 0xFF0000u);
+
+  // A second image under one Graphic Control Extension ends the walk after the first.
+  EXPECT_FALSE(Load(test::Concat({start, test::GraphicControl(0, 0, 0), red, green, {0x3B}})));
+  EXPECT_EQ(Count(), 1);
+
+  // Something that is no block at all inside a frame's run.
+  EXPECT_FALSE(Load(test::Concat({start, test::GraphicControl(0, 0, 0), {0x00}, red, {0x3B}})));
+  EXPECT_EQ(Count(), 0);
+
+  // Inside a frame's run an unknown extension is passed over; where the walk looks for the
+  // next block, an unknown label or a trailer label not at the introducer ends it as done.
+  EXPECT_TRUE(Load(test::Concat({start,
+                                 test::GraphicControl(0, 0, 0),
+                                 red,
+                                 {0x21, 0x77, 1, 'x', 0},
+                                 test::GraphicControl(0, 0, 0),
+                                 green,
+                                 {0x3B}})));
+  EXPECT_EQ(Count(), 2);
+  EXPECT_TRUE(Load(test::Concat({start, {0x21, 0x77, 0}, test::GraphicControl(0, 0, 0), red, {0x3B}})));
+  EXPECT_EQ(Count(), 0);
+  EXPECT_TRUE(Load(test::Concat({start, {0x21, 0x3B}, test::GraphicControl(0, 0, 0), red, {0x3B}})));
+  EXPECT_EQ(Count(), 0);
+
+  // Plain Text and short application blocks are passed over.
+  ASSERT_TRUE(Load(test::Concat({start,
+                                 {0x21, 0x01, 12, 0, 0, 0, 0, 4, 0, 4, 0, 1, 1, 0, 1, 2, 'h', 'i', 0},
+                                 {0x21, 0xFF, 3, 'a', 'b', 'c', 1, 9, 0},
+                                 test::GraphicControl(0, 0, 0),
+                                 red,
+                                 {0x3B}})));
+  EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(RobustnessTest, ImageDataGiflibRefusesDropsTheFrame) {
+  Bytes stream = test::Concat({test::ScreenHeader(4, 4, 0x81),
+                               test::ColorTable(kPalette),
+                               test::GraphicControl(0, 0, 0),
+                               test::ImageBlock(Solid(0, 0, 4, 4, 1)),
+                               test::GraphicControl(0, 0, 0),
+                               {0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0},
+                               {12, 2, 0xFF, 0xFF, 0},
+                               {0x3B}});
+  EXPECT_FALSE(Load(stream));
+  EXPECT_EQ(Count(), 1);
+}
+
+}  // namespace
+}  // namespace vimo
