@@ -1,0 +1,28 @@
+#include "FlagMessagesFile.h"
+
+#include <algorithm>
+
+#include "BrainStore.h"
+#include "ItemReader.h"
+#include "TextFile.h"
+
+FlagMessages ReadFlagMessages(const std::filesystem::path& file) {
+  const auto bytes = ReadFileBytes(file);
+  if (!bytes) return {};
+  ItemReader reader(*bytes);
+  FlagMessages messages;
+  messages.users = std::string(reader.Next());
+  messages.admin = std::string(reader.Next());
+  return messages;
+}
+
+bool WriteFlagMessages(const std::filesystem::path& file, std::string_view usersAsEntered,
+                       std::string_view adminAsStored) {
+  std::string users = BrainStore::ToStored(usersAsEntered);
+  std::replace(users.begin(), users.end(), '\r', ' ');
+  std::replace(users.begin(), users.end(), '\n', ' ');
+  std::string content = users + "\r\n";
+  content.append(adminAsStored);
+  content += "\r\n";
+  return WriteFileAtomically(file, content);
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Stand-ins for the main window and for `Vimo_close` as MainWindowServer sees them, shared by the
+// flag and shutdown suites. They record what the server class asked of them; the upload window
+// refuses to close, like the real one, unless CloseWindowMayClose is set at that moment.
+
+#include <string>
+#include <vector>
+
+#include "MainWindowServer.h"
+#include "ProgramValues.h"
+#include "SpeechVoice.h"
+
+class RecordingMainWindow final : public MainWindowView {
+ public:
+  void SetFlagText(const std::string& text) override { flagTexts.push_back(text); }
+  void SelectFlagTab(FlagTab tab) override { selectedTab = tab; }
+  void SetFlagButtonsEnabled(bool enabled) override { buttonsEnabled = enabled; }
+  void ShowAgain() override { ++shownAgain; }
+
+  std::string flagText() const { return flagTexts.empty() ? std::string() : flagTexts.back(); }
+
+  std::vector<std::string> flagTexts;
+  FlagTab selectedTab = FlagTab::Admin;
+  bool buttonsEnabled = false;
+  int shownAgain = 0;
+};
+
+class RecordingUploadWindow final : public UploadWindow {
+ public:
+  explicit RecordingUploadWindow(const ProgramValues& values) : values_(values) {}
+
+  void Show() override {
+    visible = true;
+    ++timesShown;
+    surface.clear();
+  }
+  void PrintLine(const std::string& text) override {
+    surface.push_back(text);
+    allLines.push_back(text);
+  }
+  void Close() override {
+    ++closeRequests;
+    if (values_.CloseWindowMayClose) visible = false;
+  }
+
+  // The printed lines that report an error, over every showing of the window.
+  int ErrorLines() const {
+    int count = 0;
+    for (const auto& line : allLines) count += line.rfind("Error: ", 0) == 0 ? 1 : 0;
+    return count;
+  }
+
+  bool visible = false;
+  int timesShown = 0;
+  int closeRequests = 0;
+  std::vector<std::string> surface;   // since the last Show
+  std::vector<std::string> allLines;  // ever printed
+
+ private:
+  const ProgramValues& values_;
+};
+
+class RecordingVoice final : public SpeechVoice {
+ public:
+  void SetRate(int) override {}
+  void Speak(const std::string& text, int flags) override { spoken.push_back({text, flags}); }
+
+  struct Call {
+    std::string text;
+    int flags;
+  };
+  std::vector<Call> spoken;
+};
