@@ -1,0 +1,403 @@
+#include "VimoWindow.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QUrl>
+#include <limits>
+#include <utility>
+
+#include "BrainStore.h"
+#include "ChatEngine.h"
+#include "ClickableLabel.h"
+#include "EspeakVoice.h"
+#include "ItemReader.h"
+#include "ProgramValues.h"
+#include "QtPlatform.h"
+#include "Scene.h"
+#include "Settings.h"
+#include "SystemEnvironment.h"
+#include "TextFile.h"
+
+#ifdef VIMO_HAVE_WEBENGINE
+#include <QWebEngineView>
+#endif
+
+namespace {
+
+void MakeCondensed(QWidget* control) {
+  QFont narrow = control->font();
+  narrow.setStretch(QFont::Condensed);
+  control->setFont(narrow);
+}
+
+constexpr int kRandomTalkFirstInterval = 20000;
+const QColor kSelectedTab(255, 0, 0);
+const QColor kOtherTab(255, 255, 255);
+
+int Pixels(int twips) {
+  return (twips + VimoWindow::kTwipsPerPixel / 2) / VimoWindow::kTwipsPerPixel;
+}
+
+QRect FromTwips(int left, int top, int width, int height) {
+  return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+}
+
+// Creates a child control, names it and puts it in place; the constructor arguments come before
+// the parent, as Qt's widgets take them.
+template <class Control, class... Arguments>
+Control* Place(QWidget* parent, const char* name, const QRect& geometry, Arguments&&... arguments) {
+  auto* control = new Control(std::forward<Arguments>(arguments)..., parent);
+  control->setObjectName(QString::fromUtf8(name));
+  control->setGeometry(geometry);
+  return control;
+}
+
+// A label whose size follows its text (the ones that were only given a position).
+QLabel* PlaceLabel(QWidget* parent, const char* name, int leftTwips, int topTwips, const char* text) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setObjectName(QString::fromUtf8(name));
+  label->setTextFormat(Qt::PlainText);
+  label->move(Pixels(leftTwips), Pixels(topTwips));
+  label->adjustSize();
+  return label;
+}
+
+// Headings placed by position only grow with their bigger type; the others keep their given size.
+void MakeHeading(QLabel* label, int pointSize, bool sizeToText) {
+  QFont font = label->font();
+  font.setBold(true);
+  font.setPointSize(pointSize);
+  label->setFont(font);
+  if (sizeToText) label->adjustSize();
+}
+
+QCheckBox* PlaceCheckBox(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* box = Place<QCheckBox>(parent, name, geometry);
+  box->setChecked(true);
+  return box;
+}
+
+QSlider* PlaceSlider(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* slider = Place<QSlider>(parent, name, geometry, Qt::Horizontal);
+  slider->setRange(1, 3);
+  slider->setSingleStep(1);
+  slider->setPageStep(1);
+  slider->setTickPosition(QSlider::TicksBelow);
+  slider->setTickInterval(1);
+  slider->setValue(2);
+  return slider;
+}
+
+QFrame* PlaceLine(QWidget* parent, const char* name, const QRect& geometry, QFrame::Shape shape) {
+  auto* line = Place<QFrame>(parent, name, geometry);
+  line->setFrameShape(shape);
+  line->setFrameShadow(QFrame::Sunken);
+  return line;
+}
+
+// Text that arrives from the brain or the flag file is shown as it is, never as markup.
+QLabel* PlaceTextLabel(QWidget* parent, const char* name, const QRect& geometry, const QString& text) {
+  auto* label = Place<QLabel>(parent, name, geometry, text);
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
+  return label;
+}
+
+}  // namespace
+
+VimoWindow::VimoWindow(VimoWindowServices services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)) {
+  if (services_.waiter == nullptr) {
+    ownWaiter_ = std::make_unique<SleepWaiter>();
+    services_.waiter = ownWaiter_.get();
+  }
+  if (services_.pump == nullptr) {
+    ownPump_ = std::make_unique<QtEventPump>();
+    services_.pump = ownPump_.get();
+  }
+  if (services_.random == nullptr) {
+    ownRandom_ = std::make_unique<ClockSeededRandom>();
+    services_.random = ownRandom_.get();
+  }
+  if (services_.clock == nullptr) {
+    ownClock_ = std::make_unique<LocalClock>();
+    services_.clock = ownClock_.get();
+  }
+
+  setObjectName(QStringLiteral("Vimo"));
+  setWindowTitle(QStringLiteral("Vimo"));
+  // Only the width moves (the settings panel); the height is the client area's.
+  setFixedHeight(kClientHeight);
+  // The controls were laid out for small 8-point type; the input box sets its own.
+  QFont smallType = font();
+  smallType.setPointSize(8);
+  setFont(smallType);
+  SetOuterWidthTwips(kFoldedInOuterWidth);
+
+  CreateMainControls();
+  CreateSettingsPanel();
+  engine_ = std::make_unique<ChatEngine>(*this, *services_.waiter, *services_.pump, *services_.random,
+                                         *services_.clock, services_.folder);
+  ConnectHandlers();
+  Form_Load();
+}
+
+VimoWindow::~VimoWindow() {
+  // The controls outlive this body; keep them from reaching the engine while they are torn down.
+  randomTalkTimer_->stop();
+  input_->removeEventFilter(this);
+  engine_.reset();
+  if (services_.values.Voice == voice_.get()) services_.values.Voice = nullptr;
+}
+
+void VimoWindow::CreateMainControls() {
+  picture_ = Place<QLabel>(this, "Picture1", QRect(0, 0, kSceneWidth, kSceneHeight));
+  picture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  picture_->setPixmap(QPixmap::fromImage(BuiltInScene()));
+
+  input_ = Place<QLineEdit>(this, "meddelande", FromTwips(0, 3120, 9135, 735));
+  input_->setFont(QFont(QStringLiteral("Arial"), 12));
+  // The engine answers over-long lines itself; the box must not cut them short first.
+  input_->setMaxLength(std::numeric_limits<int>::max());
+  input_->installEventFilter(this);
+
+  reply_ = PlaceTextLabel(this, "Svar", FromTwips(5640, 480, 2775, 975), QString());
+  reply_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  correctButton_ = Place<QPushButton>(this, "Ändra", FromTwips(6000, 1800, 2055, 255),
+                                      QStringLiteral("Ändra detta svar!"));
+  correctButton_->setEnabled(false);
+
+  flagText_ = PlaceTextLabel(this, "Medd", FromTwips(400, 150, 2295, 1695), QStringLiteral("200"));
+  flagText_->setAlignment(Qt::AlignCenter);
+
+  auto* tabsCaption =
+      Place<QLabel>(this, "Label11", FromTwips(360, 1920, 495, 255), QStringLiteral("Tryck:"));
+  tabsCaption->setTextFormat(Qt::PlainText);
+  usersTab_ = Place<ClickableLabel>(this, "Flaggmeddelande_Knapp", FromTwips(840, 1920, 975, 255),
+                                    QStringLiteral("Användare"));
+  usersTab_->SetBackground(kOtherTab);
+  adminTab_ = Place<ClickableLabel>(this, "Adminmeddelande_Knapp", FromTwips(1800, 1920, 975, 255),
+                                    QStringLiteral("Admin"));
+  adminTab_->SetBackground(kSelectedTab);
+
+  editFlagButton_ = Place<QPushButton>(this, "Ändraflagga", FromTwips(480, 2280, 2055, 255),
+                                       QStringLiteral("Ändra denna text!"));
+  editFlagButton_->setEnabled(false);
+  refreshFlagButton_ = Place<QPushButton>(this, "Cmd_Uppdatera", FromTwips(600, 2640, 1815, 255),
+                                          QStringLiteral("Uppdatera meddelande!"));
+  refreshFlagButton_->setEnabled(false);
+
+  // Wider than the client area on purpose: the window's edge clips it.
+#ifdef VIMO_HAVE_WEBENGINE
+  webPage_ = Place<QWebEngineView>(this, "WebBrowser1", FromTwips(0, 3840, 9495, 1935));
+#else
+  auto* link = Place<QLabel>(this, "WebBrowser1", FromTwips(0, 3840, 9495, 1935));
+  link->setTextFormat(Qt::RichText);
+  link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+  link->setOpenExternalLinks(true);
+  link->setAlignment(Qt::AlignCenter);
+  link->setAutoFillBackground(true);
+  webPage_ = link;
+#endif
+
+  settingsButton_ = Place<QPushButton>(this, "Cmd_inställningar", FromTwips(7920, 4920, 1215, 255),
+                                       QStringLiteral("Inställningar >>"));
+
+  randomTalkTimer_ = new QTimer(this);
+  randomTalkTimer_->setObjectName(QStringLiteral("Timer_Vimopratslump"));
+  randomTalkTimer_->setInterval(kRandomTalkFirstInterval);
+  randomTalkTimer_->start();
+  animationTimer_ = new QTimer(this);
+  animationTimer_->setObjectName(QStringLiteral("AnimationTimer"));
+
+  // The buttons are only 17 pixels high and sized for narrow type; a condensed face keeps their
+  // captions whole where the system font is wide.
+  for (QPushButton* button : {correctButton_, editFlagButton_, refreshFlagButton_, settingsButton_}) {
+    MakeCondensed(button);
+  }
+
+  // Everything drawn over the picture or the page must stay above them.
+  for (QWidget* overlay :
+       std::initializer_list<QWidget*>{reply_, correctButton_, flagText_, tabsCaption, usersTab_, adminTab_,
+                                       editFlagButton_, refreshFlagButton_, settingsButton_}) {
+    overlay->raise();
+  }
+}
+
+void VimoWindow::CreateSettingsPanel() {
+  MakeHeading(Place<QLabel>(this, "Label3", FromTwips(9240, 0, 975, 495), QStringLiteral("Vimo")), 16, false);
+  auto* settingsHeading =
+      Place<QLabel>(this, "Label4", FromTwips(9600, 480, 1095, 375), QStringLiteral("Inställningar"));
+  MakeHeading(settingsHeading, 8, false);
+  MakeCondensed(settingsHeading);
+  MakeHeading(PlaceLabel(this, "Label5", 9240, 960, "Tal"), 10, true);
+  PlaceLabel(this, "Label6", 9240, 1440, "På/Av:");
+  speechCheck_ = PlaceCheckBox(this, "Chk_tal", FromTwips(9840, 1440, 255, 255));
+  PlaceLabel(this, "Label7", 9240, 1800, "Hastighet:");
+  speechRate_ = PlaceSlider(this, "Tal_hastighet", FromTwips(9240, 2040, 1335, 255));
+
+  // The frame is opaque: the web page strip runs underneath it when the panel is out.
+  randomTalkFrame_ = Place<QGroupBox>(this, "Frame1", FromTwips(9130, 2520, 1575, 2685));
+  randomTalkFrame_->setAutoFillBackground(true);
+  QWidget* frame = randomTalkFrame_;
+  MakeHeading(PlaceLabel(frame, "Label8", 120, 120, "Slumpprat"), 9, true);
+  PlaceLabel(frame, "Label9", 120, 600, "På/Av:");
+  randomTalkCheck_ = PlaceCheckBox(frame, "Chk_slumpprat", FromTwips(720, 600, 255, 255));
+  PlaceLabel(frame, "Label10", 120, 960, "Frekvens:");
+  randomTalkFrequency_ = PlaceSlider(frame, "Slumpprat_Frekvens", FromTwips(120, 1200, 1335, 255));
+  QLabel* sliderEnds = PlaceLabel(frame, "Label2", 120, 1440, "Sällan             Ofta");
+  MakeCondensed(sliderEnds);
+  sliderEnds->adjustSize();
+  MakeHeading(PlaceLabel(frame, "Bhajs", 120, 1920, "Animation"), 9, true);
+  PlaceLabel(frame, "Label1", 120, 2280, "På/Av:");
+  animationCheck_ = Place<QCheckBox>(frame, "Chk_animation", FromTwips(720, 2280, 255, 255));
+  animationCheck_->setTristate(true);
+  animationCheck_->setCheckState(Qt::PartiallyChecked);
+  animationCheck_->setEnabled(false);
+
+  PlaceLine(this, "Line1", FromTwips(9150, 0, 30, 2520), QFrame::VLine);
+  PlaceLine(this, "Line2", FromTwips(9240, 870, 1470, 30), QFrame::HLine);
+  PlaceLine(this, "Line3", FromTwips(9240, 2400, 1470, 30), QFrame::HLine);
+  PlaceLine(frame, "Line4", FromTwips(120, 840, 1335, 30), QFrame::HLine);
+  PlaceLine(frame, "Line5", FromTwips(120, 1800, 1335, 30), QFrame::HLine);
+  randomTalkFrame_->raise();
+}
+
+void VimoWindow::ConnectHandlers() {
+  connect(correctButton_, &QPushButton::clicked, this, [this] { engine_->Ändra_Click(); });
+  connect(randomTalkTimer_, &QTimer::timeout, this, [this] { engine_->Timer_Vimopratslump_Timer(); });
+  connect(speechCheck_, &QCheckBox::clicked, this, [this] { engine_->Chk_tal_Click(); });
+  connect(randomTalkCheck_, &QCheckBox::clicked, this, [this] { engine_->Chk_slumpprat_Click(); });
+  connect(settingsButton_, &QPushButton::clicked, this, &VimoWindow::Cmd_inställningar_Click);
+}
+
+void VimoWindow::Form_Load() {
+  if (ownRandom_) ownRandom_->SeedFromClock();
+  NavigateWebPage(ProductWebAddress());
+  ShowAdministratorMessage();
+
+  voice_ = services_.makeVoice ? services_.makeVoice() : EspeakVoice::Start();
+  services_.values.Voice = voice_.get();
+  engine_->SetVoice(voice_.get());
+
+  if (services_.values.HolidayToday) SetUpHolidayAnimation();
+
+  services_.values.UploadRetry = false;
+  services_.values.CloseWindowMayClose = false;
+  services_.values.UploadErrorShown = false;
+}
+
+void VimoWindow::NavigateWebPage(const std::string& address) {
+  // The address is a bare host name; the page is served over plain HTTP.
+  const QUrl url(QStringLiteral("http://") + ToQString(address));
+#ifdef VIMO_HAVE_WEBENGINE
+  static_cast<QWebEngineView*>(webPage_)->setUrl(url);
+#else
+  static_cast<QLabel*>(webPage_)->setText(
+      QStringLiteral("<a href=\"%1\">%2</a>")
+          .arg(QString::fromUtf8(url.toEncoded()).toHtmlEscaped(), ToQString(address).toHtmlEscaped()));
+#endif
+}
+
+void VimoWindow::ShowAdministratorMessage() {
+  // Without the file the flag is simply empty; the start-up normally fetches it first.
+  const std::string content = ReadFileBytes(services_.folder / "medd.txt").value_or(std::string());
+  ItemReader reader(content);
+  reader.Next();  // the users' message
+  flagText_->setText(ToQString(BrainStore::ToShown(reader.Next())));
+}
+
+void VimoWindow::SetUpHolidayAnimation() {
+  // Not built yet: on a holiday the window shows the built-in scene like any other day.
+}
+
+int VimoWindow::OuterWidthTwips() const {
+  return width() * kTwipsPerPixel + (kFoldedInOuterWidth - 9135);
+}
+
+void VimoWindow::SetOuterWidthTwips(int twips) {
+  resize((twips - (kFoldedInOuterWidth - 9135)) / kTwipsPerPixel, kClientHeight);
+}
+
+void VimoWindow::Cmd_inställningar_Click() {
+  if (OuterWidthTwips() != kFoldedInOuterWidth) {
+    SetOuterWidthTwips(kFoldedInOuterWidth);
+    settingsButton_->setText(QStringLiteral("Inställningar >>"));
+  } else {
+    SetOuterWidthTwips(kFoldedOutOuterWidth);
+    settingsButton_->setText(QStringLiteral("Inställningar <<"));
+  }
+}
+
+bool VimoWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == input_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    // Ctrl or Alt with Enter is not the Enter character; leave those to the box.
+    const bool plain = (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+    if (enter && plain) {
+      engine_->meddelande_KeyPress(13);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+std::string VimoWindow::InputText() const {
+  return FromQString(input_->text());
+}
+
+void VimoWindow::SetInputText(const std::string& text) {
+  input_->setText(ToQString(text));
+}
+
+void VimoWindow::SetReplyCaption(const std::string& text) {
+  // The bot's sentences break lines with a lone carriage return, which a label would show as a
+  // blank; every line end is drawn as the line break it stands for.
+  QString shown = ToQString(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  reply_->setText(shown);
+}
+
+void VimoWindow::SetCorrectButtonEnabled(bool enabled) {
+  correctButton_->setEnabled(enabled);
+}
+
+int VimoWindow::SpeechCheckValue() const {
+  return speechCheck_->isChecked() ? 1 : 0;
+}
+
+int VimoWindow::SpeechRateValue() const {
+  return speechRate_->value();
+}
+
+void VimoWindow::SetSpeechRateEnabled(bool enabled) {
+  speechRate_->setEnabled(enabled);
+}
+
+int VimoWindow::RandomTalkCheckValue() const {
+  return randomTalkCheck_->isChecked() ? 1 : 0;
+}
+
+int VimoWindow::RandomTalkFrequencyValue() const {
+  return randomTalkFrequency_->value();
+}
+
+void VimoWindow::SetRandomTalkFrequencyEnabled(bool enabled) {
+  randomTalkFrequency_->setEnabled(enabled);
+}
+
+void VimoWindow::SetRandomTalkInterval(int milliseconds) {
+  randomTalkTimer_->setInterval(milliseconds);
+}
