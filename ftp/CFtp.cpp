@@ -263,7 +263,8 @@ bool CFtp::DownloadFile(const std::string& RemoteFile, const std::filesystem::pa
     if (!readOk) ReportError(error);
     if (!*alive) return false;
     if (!readOk || bytesRead == 0) break;
-    if (std::fwrite(buffer, 1, bytesRead, local.file) != bytesRead) {
+    // Flushed piece by piece, so that whatever arrived is on disk if the transfer breaks off.
+    if (std::fwrite(buffer, 1, bytesRead, local.file) != bytesRead || std::fflush(local.file) != 0) {
       localOk = false;
       localError = errno;
       break;
@@ -482,13 +483,17 @@ bool CFtp::RenFile(const std::string& sOldName, const std::string& sNewName) {
 
 // ---- status notifications
 
+int32_t CFtp::ProgressPercent(double bytesReceived, double fileSize) {
+  double percent = 0;
+  if (fileSize != 0) percent = std::nearbyint(bytesReceived / fileSize * 100.0);  // halves to even
+  if (percent > 100) percent = 100;
+  return static_cast<int32_t>(percent);
+}
+
 void CFtp::ProgressStep() {
   bytesReceived_ = static_cast<double>(sentCount_) + bytesReceived_;
-  double percent = 0;
-  if (fileSize_ != 0) percent = std::nearbyint(bytesReceived_ / fileSize_ * 100.0);  // halves to even
-  if (percent > 100) percent = 100;
-  if (listener_ != nullptr)
-    listener_->TransferProgress(static_cast<int32_t>(percent), bytesReceived_, fileSize_);
+  int32_t percent = ProgressPercent(bytesReceived_, fileSize_);
+  if (listener_ != nullptr) listener_->TransferProgress(percent, bytesReceived_, fileSize_);
 }
 
 void CFtp::CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int32_t dwStatusInfoLength) {

@@ -106,6 +106,10 @@ class CFtp : public IInetStatus {
   // The backend's status notifications for this object's requests; turns them into events.
   void CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int32_t dwStatusInfoLength) override;
 
+  // The percentage a progress event carries: bytes / size × 100 rounded half to even, 0 for an unknown
+  // size, at most 100.
+  static int32_t ProgressPercent(double bytesReceived, double fileSize);
+
   // The proxy list handed to the network layer for a proxy name and port: "ftp=ftp://name:port".
   static std::string ProxyListFor(const std::string& proxyName, int16_t port);
 

@@ -139,6 +139,8 @@ def make_handler(options):
         # sendfile() would bypass the byte counting of the drop switch.
         use_sendfile = options.drop_after_bytes is None
         banner = "Vimo test server ready."
+        # Answer a failed login at once; tests wait for it with short bounds.
+        auth_failed_timeout = 0
 
         def decode(self, raw):
             return raw.decode(WIRE_ENCODING, self.unicode_errors)
