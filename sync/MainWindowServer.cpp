@@ -113,7 +113,12 @@ void MainWindowServer::Form_Unload(bool& Cancel) {
     return;
   }
 
+  uploadErrors_ = 0;
+  uploadQuestions_ = 0;
   UploadBrain();
+  // The alternation may leave a failed attempt without a question; ending then would delete the
+  // lessons although the user never chose to lose them, so such an attempt asks once at its end.
+  if (uploadErrors_ > 0 && uploadQuestions_ == 0) AskWhetherToRetry();
 
   if (!values_.UploadRetry) {
     RemoveFile(File(local::kBrain));
@@ -238,11 +243,17 @@ void MainWindowServer::oFTP_ErrorMsg(const std::string& sErr) {
   }
 
   uploadWindow_.PrintLine("Error: " + sErr);
+  ++uploadErrors_;
   if (values_.UploadErrorShown) {
     values_.UploadErrorShown = false;
     return;
   }
   values_.UploadErrorShown = true;
+  AskWhetherToRetry();
+}
+
+void MainWindowServer::AskWhetherToRetry() {
+  ++uploadQuestions_;
   values_.UploadRetry =
       dialogs_.Show(W("Vimo - Fel!"), UploadErrorText(), DialogButtons::YesNo) == DialogAnswer::Yes;
 }

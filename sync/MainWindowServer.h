@@ -102,6 +102,7 @@ class MainWindowServer final : private CFtpListener {
   void OpenConnection();
   void RefreshFlag();
   void UploadBrain();
+  void AskWhetherToRetry();
   void DismissUploadWindow();
   void EndProgram();
   std::filesystem::path File(std::string_view utf8Name) const { return LocalFile(folder_, utf8Name); }
@@ -117,4 +118,7 @@ class MainWindowServer final : private CFtpListener {
   bool flagOperation_ = false;
   Action action_ = Action::None;
   bool ending_ = false;
+  // Error reports and retry questions of the upload attempt in progress.
+  int uploadErrors_ = 0;
+  int uploadQuestions_ = 0;
 };

@@ -1,0 +1,317 @@
+// Closing the main window: the size check, the local backup, the upload of the brain to a real FTP
+// server, the clean-up, and the road back to the chat after a failed upload.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "FakePlatform.h"
+#include "FlagAndShutdownFakes.h"
+#include "MainWindowServer.h"
+#include "SyncTestFiles.h"
+#include "Windows1252.h"
+
+namespace {
+
+const std::string kFlagFile = "Hej| alla\r\nAdmin s\xE4ger hej| v\xE4nner\r\n";
+const std::string kVersionFile = "9,Inget nytt,0,100\r\n";
+const std::string kLesson = W("\r\n*\r\nvem är bäst?\r\njag| såklart\r\n");
+
+std::string CriticalErrorText() {
+  return W(
+      "Du var just precis nära att förstöra hela Vimos hjärna! På något sätt har du nollställt hjärnan, "
+      "och nu höll du på att ladda upp den!\n\nNollställningen kan bero på någon av dessa orsaker:\n\n"
+      "1: Du körde Vimo direkt, utan att zippa upp först. Du måste zippa upp Vimo innan du kan köra "
+      "det.\n2: Du är släkt med Fenrok, och raderade hela hjärnan med flit. GÖR INTE DET! VIMO SER "
+      "ALLT!\n\nFörsäkra dig om att du inte gjort något av ovanstående, och kör sedan Vimo igen. Vimo "
+      "stängs nu av.");
+}
+
+std::string UploadErrorText() {
+  return W(
+      "Ett fel uppstod. Är du ansluten till internet?\n\nGå tillbaks till Vimo och försöka igen? "
+      "(Trycker du nej sparas inte det nya du lärt honom.)");
+}
+
+class ShutdownTest : public ::testing::Test {
+ protected:
+  void SetUp() override { values.Voice = &voice; }
+
+  // A server whose shared brain is older than the local one.
+  void StartServer(std::vector<std::string> switches = {}) {
+    ftp = StartTestServer(std::move(switches));
+    ftp->WriteText("brain.txt", serverBrain);
+    UseServer(*ftp);
+  }
+  // A server that went away: its port is closed.
+  void StartServerThatIsDown() {
+    StartServer();
+    ftp->Stop();
+  }
+
+  void PrepareProgramFolder(const std::string& brainText) {
+    brain = brainText;
+    WriteBytes(folder / "brain.txt", brain);
+    WriteBytes(folder / "medd.txt", kFlagFile);
+    WriteBytes(folder / "version.txt", kVersionFile);
+    WriteBytes(folder / "user.vimo", "Anna\r\n");
+    WriteBytes(folder / "Data/system.vimo", "kollad\r\n");
+  }
+
+  // The main window's close; true when it stays open.
+  bool CloseMainWindow() {
+    bool cancel = false;
+    handlers.Form_Unload(cancel);
+    return cancel;
+  }
+
+  bool Exists(const char* name) const { return std::filesystem::exists(folder / name); }
+
+  void ExpectChatKeptWithBrainIntact() {
+    EXPECT_TRUE(ReadBytes(folder / "brain.txt") == brain);
+    EXPECT_FALSE(Exists("brain_backup.txt"));
+    EXPECT_TRUE(Exists("medd.txt"));
+    EXPECT_TRUE(Exists("version.txt"));
+    EXPECT_FALSE(uploadWindow.visible);
+    EXPECT_FALSE(values.CloseWindowMayClose);
+    EXPECT_FALSE(values.UploadRetry);
+    EXPECT_FALSE(handlers.ProgramEnding());
+  }
+
+  void ExpectWorkingFilesGoneAndStateKept() {
+    EXPECT_FALSE(Exists("brain.txt"));
+    EXPECT_FALSE(Exists("brain_backup.txt"));
+    EXPECT_FALSE(Exists("medd.txt"));
+    EXPECT_FALSE(Exists("version.txt"));
+    EXPECT_TRUE(Exists("user.vimo"));
+    EXPECT_TRUE(Exists("Data/system.vimo"));
+  }
+
+  TempFolder folder;
+  std::string serverBrain = BrainText(1600);
+  std::string brain;
+  std::unique_ptr<FtpTestServer> ftp;
+
+  ProgramValues values;
+  ScriptedDialogs dialogs;
+  RecordingPump pump;
+  RecordingMainWindow window;
+  RecordingUploadWindow uploadWindow{values};
+  RecordingVoice voice;
+  MainWindowServer handlers{window, uploadWindow, values, dialogs, pump, folder.path()};
+};
+
+TEST_F(ShutdownTest, SuccessfulUploadReplacesTheSharedBrainAndCleansUp) {
+  StartServer();
+  PrepareProgramFolder(BrainText(1500) + kLesson);
+
+  EXPECT_FALSE(CloseMainWindow());
+
+  EXPECT_TRUE(ftp->ReadText("brain.txt") == brain);
+  ExpectWorkingFilesGoneAndStateKept();
+  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_TRUE(handlers.ProgramEnding());
+
+  // The upload window came and went; the flag went to the administrator's message first.
+  EXPECT_EQ(uploadWindow.timesShown, 1);
+  EXPECT_FALSE(uploadWindow.visible);
+  EXPECT_EQ(uploadWindow.ErrorLines(), 0);
+  EXPECT_EQ(window.selectedTab, FlagTab::Admin);
+  EXPECT_FALSE(window.buttonsEnabled);
+  EXPECT_EQ(window.flagText(), "Admin s\xE4ger hej, v\xE4nner");
+
+  // Speech stops at once.
+  ASSERT_EQ(voice.spoken.size(), 1u);
+  EXPECT_EQ(voice.spoken[0].text, "");
+  EXPECT_EQ(voice.spoken[0].flags, SpeechVoice::kPurgeBeforeSpeak);
+
+  // Once ending, a further close request changes nothing.
+  ftp->WriteText("brain.txt", serverBrain);
+  EXPECT_FALSE(CloseMainWindow());
+  EXPECT_TRUE(ftp->ReadText("brain.txt") == serverBrain);
+  EXPECT_EQ(uploadWindow.timesShown, 1);
+}
+
+TEST_F(ShutdownTest, BrainOfExactly1500RecordsIsUploaded) {
+  StartServer();
+  PrepareProgramFolder(BrainText(1500));
+  EXPECT_FALSE(CloseMainWindow());
+  EXPECT_TRUE(ftp->ReadText("brain.txt") == brain);
+  EXPECT_TRUE(dialogs.shown().empty());
+}
+
+TEST_F(ShutdownTest, DamagedOrMissingBrainIsNeverUploaded) {
+  // No server at all: any connection attempt would print an error line on the upload window.
+  StartServerThatIsDown();
+  for (const bool missing : {false, true}) {
+    SCOPED_TRACE(missing ? "brain.txt missing" : "1499 records");
+    ScriptedDialogs freshDialogs;
+    RecordingUploadWindow freshUploadWindow{values};
+    MainWindowServer freshHandlers{window, freshUploadWindow, values, freshDialogs, pump, folder.path()};
+    PrepareProgramFolder(BrainText(1499));
+    if (missing) std::filesystem::remove(folder / "brain.txt");
+    freshDialogs.AnswerNext(DialogAnswer::Ok);
+
+    bool cancel = false;
+    freshHandlers.Form_Unload(cancel);
+
+    EXPECT_FALSE(cancel);
+    ASSERT_EQ(freshDialogs.shown().size(), 1u);
+    EXPECT_EQ(freshDialogs.shown()[0].title, W("Vimo - Kritiskt fel!"));
+    EXPECT_EQ(freshDialogs.shown()[0].text, CriticalErrorText());
+    EXPECT_EQ(freshDialogs.shown()[0].buttons, DialogButtons::Ok);
+    EXPECT_EQ(freshUploadWindow.timesShown, 0);
+    EXPECT_TRUE(freshUploadWindow.allLines.empty());
+    EXPECT_FALSE(Exists("brain.txt"));
+    EXPECT_FALSE(Exists("brain_backup.txt"));
+    EXPECT_TRUE(Exists("medd.txt"));
+    EXPECT_TRUE(Exists("version.txt"));
+    EXPECT_TRUE(freshHandlers.ProgramEnding());
+  }
+}
+
+TEST_F(ShutdownTest, BrainThatCannotBeBackedUpStaysLocalAndIsNotUploaded) {
+  StartServer();
+  PrepareProgramFolder(BrainText(1500) + kLesson);
+  // A folder with content stands where the backup would go, so the copy cannot be made.
+  WriteBytes(folder / "brain_backup.txt/blocker", "x");
+  dialogs.AnswerNext(DialogAnswer::Ok);
+
+  EXPECT_TRUE(CloseMainWindow());
+
+  EXPECT_TRUE(ReadBytes(folder / "brain.txt") == brain);
+  EXPECT_TRUE(ftp->ReadText("brain.txt") == serverBrain);
+  EXPECT_EQ(uploadWindow.ErrorLines(), 0);
+  EXPECT_FALSE(uploadWindow.visible);
+  EXPECT_FALSE(values.CloseWindowMayClose);
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].title, W("Vimo - Fel!"));
+  EXPECT_EQ(dialogs.shown()[0].buttons, DialogButtons::Ok);
+  EXPECT_FALSE(handlers.ProgramEnding());
+}
+
+enum class Fault { ServerDown, LoginRefused, ConnectionDroppedMidUpload };
+
+class FailedUploadTest : public ShutdownTest, public ::testing::WithParamInterface<Fault> {
+ protected:
+  void StartFaultyServer() {
+    switch (GetParam()) {
+      case Fault::ServerDown:
+        StartServerThatIsDown();
+        break;
+      case Fault::LoginRefused:
+        StartServer({"--refuse-login"});
+        break;
+      case Fault::ConnectionDroppedMidUpload:
+        StartServer({"--drop-after-bytes", "2000", "--drop-name", "brain.txt"});
+        break;
+    }
+    PrepareProgramFolder(BrainText(1500) + kLesson);
+  }
+
+  void ExpectUploadErrorDialog() {
+    ASSERT_GE(dialogs.shown().size(), 1u);
+    EXPECT_EQ(dialogs.shown()[0].title, W("Vimo - Fel!"));
+    EXPECT_EQ(dialogs.shown()[0].text, UploadErrorText());
+    EXPECT_EQ(dialogs.shown()[0].buttons, DialogButtons::YesNo);
+    EXPECT_GE(uploadWindow.ErrorLines(), 1);
+    // The error lines are printed on the window among the status lines, as the server reported them.
+    EXPECT_NE(std::find_if(uploadWindow.surface.begin(), uploadWindow.surface.end(),
+                           [](const std::string& line) { return line.rfind("Error: !", 0) == 0; }),
+              uploadWindow.surface.end());
+  }
+};
+
+TEST_P(FailedUploadTest, YesGoesBackToTheChatWithTheBrainIntact) {
+  StartFaultyServer();
+  dialogs.AnswerNext(DialogAnswer::Yes);
+
+  EXPECT_TRUE(CloseMainWindow());
+
+  ExpectUploadErrorDialog();
+  ExpectChatKeptWithBrainIntact();
+  EXPECT_EQ(window.shownAgain, 1);
+  EXPECT_TRUE(voice.spoken.empty());
+  if (GetParam() != Fault::ServerDown) {
+    EXPECT_FALSE(ftp->ReadText("brain.txt") == brain);
+  }
+}
+
+TEST_P(FailedUploadTest, NoEndsTheProgramAndLosesTheLesson) {
+  StartFaultyServer();
+  dialogs.AnswerNext(DialogAnswer::No);
+
+  EXPECT_FALSE(CloseMainWindow());
+
+  ExpectUploadErrorDialog();
+  ExpectWorkingFilesGoneAndStateKept();
+  EXPECT_TRUE(handlers.ProgramEnding());
+  EXPECT_EQ(window.shownAgain, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FailedUploadTest,
+                         ::testing::Values(Fault::ServerDown, Fault::LoginRefused,
+                                           Fault::ConnectionDroppedMidUpload),
+                         [](const auto& info) {
+                           switch (info.param) {
+                             case Fault::ServerDown:
+                               return "ServerDown";
+                             case Fault::LoginRefused:
+                               return "LoginRefused";
+                             case Fault::ConnectionDroppedMidUpload:
+                               return "ConnectionDroppedMidUpload";
+                           }
+                           return "Unknown";
+                         });
+
+TEST_F(ShutdownTest, ErrorDialogAlternatesAcrossErrorsAndAttempts) {
+  // With the server down every attempt reports two errors: the failed connection and the upload
+  // without a session.
+  StartServerThatIsDown();
+  PrepareProgramFolder(BrainText(1500) + kLesson);
+  std::vector<int> errorsWhenAsked;
+  dialogs.onShow = [&](const ScriptedDialogs::Shown&) {
+    errorsWhenAsked.push_back(uploadWindow.ErrorLines());
+  };
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    SCOPED_TRACE("attempt " + std::to_string(attempt));
+    dialogs.AnswerNext(DialogAnswer::Yes);
+    EXPECT_TRUE(CloseMainWindow());
+    ASSERT_EQ(uploadWindow.ErrorLines(), 2 * attempt);
+    ExpectChatKeptWithBrainIntact();
+  }
+  // The 1st, 3rd and 5th error asked; the 2nd, 4th and 6th were only printed.
+  EXPECT_EQ(errorsWhenAsked, (std::vector<int>{1, 3, 5}));
+  EXPECT_FALSE(values.UploadErrorShown);
+}
+
+TEST_F(ShutdownTest, AttemptWhoseOnlyErrorFallsOnTheSilentTurnStillAsks) {
+  // A connection dropped in mid-upload reports one error per attempt.
+  StartServer({"--drop-after-bytes", "2000", "--drop-name", "brain.txt"});
+  PrepareProgramFolder(BrainText(1500) + kLesson);
+  std::vector<int> errorsWhenAsked;
+  dialogs.onShow = [&](const ScriptedDialogs::Shown&) {
+    errorsWhenAsked.push_back(uploadWindow.ErrorLines());
+  };
+
+  dialogs.AnswerNext(DialogAnswer::Yes);
+  EXPECT_TRUE(CloseMainWindow());
+  ExpectChatKeptWithBrainIntact();
+
+  // The second error falls on the silent turn; the attempt still asks before anything is deleted.
+  dialogs.AnswerNext(DialogAnswer::Yes);
+  EXPECT_TRUE(CloseMainWindow());
+  ExpectChatKeptWithBrainIntact();
+  ASSERT_EQ(dialogs.shown().size(), 2u);
+  EXPECT_EQ(dialogs.shown()[1].text, UploadErrorText());
+
+  // The alternation itself runs on: the third error asks in its turn, and No ends the program.
+  dialogs.AnswerNext(DialogAnswer::No);
+  EXPECT_FALSE(CloseMainWindow());
+  ExpectWorkingFilesGoneAndStateKept();
+  EXPECT_EQ(errorsWhenAsked, (std::vector<int>{1, 2, 3}));
+}
+
+}  // namespace
