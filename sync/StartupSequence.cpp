@@ -141,9 +141,15 @@ void StartupSequence::RestoreBrain() {
 
 void StartupSequence::RefreshServerBackups() {
   MoveCar(2000);
-  // The results are not examined: a missing manual backup is normal on a fresh server.
-  oFTP->DeleteFile(std::string(remote::kBrainManualBackup));
+  // The results are not examined. A server that has no manual backup yet (a fresh one) would
+  // answer the delete with an error, and the user would be told that there is no internet; so
+  // the delete is only asked for when there is something to delete.
+  const bool manualBackupPresent = oFTP->FileExist(std::string(remote::kBrainManualBackup));
   if (Stopped()) return;
+  if (manualBackupPresent) {
+    oFTP->DeleteFile(std::string(remote::kBrainManualBackup));
+    if (Stopped()) return;
+  }
   oFTP->RenFile(std::string(remote::kBrainBackup), std::string(remote::kBrainManualBackup));
   if (Stopped()) return;
   BackupDone = true;

@@ -13,7 +13,7 @@
 namespace {
 
 constexpr int kWidth = 330;
-constexpr int kHeight = 440;
+constexpr int kHeight = 480;
 constexpr int kCarTop = 128;
 constexpr int kCarWidth = 44;
 constexpr int kCarHeight = 26;
@@ -138,29 +138,31 @@ VimoLoadWindow::VimoLoadWindow(ProgramValues& values, StartupServices services, 
   };
   const NoticeRow notices[] = {
       {StartupNotice::Speciellbild_info, "Speciellbild_info",
-       "Det är en högtid idag! Var god vänta medan Vimo tar på sig sina festkläder...", 160, 32},
-      {StartupNotice::Användarnummer_info, "Användarnummer_info", "Nu har vi *vänta* användare...", 194, 18},
+       "Det är en högtid idag! Var god vänta medan Vimo tar på sig sina festkläder...", 160, 36},
+      {StartupNotice::Användarnummer_info, "Användarnummer_info", "Nu har vi *vänta* användare...", 198, 18},
       {StartupNotice::Inet_information, "Inet_information",
        "Vimo har upptäckt att det är första gången han körs, informerar Molvarstedik om att Vimo "
        "fått en ny användare! :D",
-       214, 32},
-      {StartupNotice::Hjärnaförstörd_lbl1, "Hjärnaförstörd_lbl1", "Vimos hjärna har blivit förstörd!", 250,
+       218, 52},
+      {StartupNotice::Hjärnaförstörd_lbl1, "Hjärnaförstörd_lbl1", "Vimos hjärna har blivit förstörd!", 272,
        18},
-      {StartupNotice::Hjärnaförstörd_lbl2, "Hjärnaförstörd_lbl2", "Återställer...", 268, 18},
+      {StartupNotice::Hjärnaförstörd_lbl2, "Hjärnaförstörd_lbl2", "Återställer...", 290, 18},
   };
   for (const NoticeRow& row : notices) {
     QLabel* label = AddLabel(row.name, QString::fromUtf8(row.text), 8, row.top, kWidth - 16, row.height);
     label->setWordWrap(true);
-    label->setStyleSheet("color: rgb(255, 0, 0);");
+    QPalette red = label->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    label->setPalette(red);
     label->hide();
     notices_[row.notice] = label;
   }
 
-  QLabel* warning = AddLabel("Varning", "VARNING!", 8, 292, 120, 18);
+  QLabel* warning = AddLabel("Varning", "VARNING!", 8, 316, 120, 18);
   QFont bold = warning->font();
   bold.setBold(true);
   warning->setFont(bold);
-  QLabel* disclaimer = AddLabel("Label1", Disclaimer(), 8, 310, kWidth - 16, kHeight - 314);
+  QLabel* disclaimer = AddLabel("Label1", Disclaimer(), 8, 336, kWidth - 16, kHeight - 340);
   disclaimer->setTextFormat(Qt::PlainText);
   disclaimer->setWordWrap(true);
   disclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);

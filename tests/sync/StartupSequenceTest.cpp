@@ -161,6 +161,17 @@ TEST_F(StartupTest, FirstStartRefreshesBackupsCountsTheComputerAndHandsOver) {
   EXPECT_GT(pump_.calls, 0);
 }
 
+TEST_F(StartupTest, AFreshServerWithoutAManualBackupStartsWithoutAnError) {
+  StartServer();
+  SeedServer();
+  std::filesystem::remove(server_->PathOf("brain_manuellbackup.txt"));
+  auto& sequence = Run();
+  EXPECT_EQ(sequence.outcome(), StartupSequence::Outcome::HandedOver);
+  EXPECT_TRUE(dialogs_.shown().empty());
+  EXPECT_EQ(view_.ErrorLines(), 0);
+  EXPECT_EQ(server_->ReadText("brain_manuellbackup.txt"), BrainText(1500));
+}
+
 TEST_F(StartupTest, TransferProgressDrivesTheCarOnFromItsStart) {
   StartServer();
   SeedServer(20000);
