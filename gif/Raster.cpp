@@ -1,8 +1,52 @@
 #include "gif/Raster.h"
 
 #include <algorithm>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace vimo {
+
+namespace {
+
+#if defined(__linux__)
+constexpr std::size_t kMappedBytes = 64 * 1024;
+#endif
+
+}  // namespace
+
+template <typename T>
+T* PixelAllocator<T>::allocate(std::size_t count) {
+  if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+  const std::size_t bytes = count * sizeof(T);
+#if defined(__linux__)
+  if (bytes >= kMappedBytes) {
+    void* block =
+        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+    return static_cast<T*>(block);
+  }
+#endif
+  return static_cast<T*>(::operator new(bytes));
+}
+
+template <typename T>
+void PixelAllocator<T>::deallocate(T* pointer, std::size_t count) noexcept {
+#if defined(__linux__)
+  const std::size_t bytes = count * sizeof(T);
+  if (bytes >= kMappedBytes) {
+    munmap(pointer, bytes);
+    return;
+  }
+#else
+  (void)count;
+#endif
+  ::operator delete(pointer);
+}
+
+template struct PixelAllocator<std::uint32_t>;
 
 namespace {
 

@@ -1,9 +1,27 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace vimo {
+
+// Allocates pixel memory. Large blocks are mapped with their pages filled in at once: a load
+// keeps two screen-sized rasters per frame, and faulting their pages in one by one cost more
+// than decoding the frames.
+template <typename T>
+struct PixelAllocator {
+  using value_type = T;
+  PixelAllocator() = default;
+  template <typename U>
+  PixelAllocator(const PixelAllocator<U>&) noexcept {}
+  T* allocate(std::size_t count);
+  void deallocate(T* pointer, std::size_t count) noexcept;
+  template <typename U>
+  bool operator==(const PixelAllocator<U>&) const noexcept {
+    return true;
+  }
+};
 
 // A picture held in memory: width × height pixels, rows top to bottom.
 //
@@ -51,7 +69,7 @@ class Raster {
  private:
   int width_ = 0;
   int height_ = 0;
-  std::vector<std::uint32_t> pixels_;
+  std::vector<std::uint32_t, PixelAllocator<std::uint32_t>> pixels_;
 };
 
 }  // namespace vimo

@@ -66,8 +66,7 @@ std::vector<std::uint8_t> SingleFrameStream(std::span<const std::uint8_t> header
   return stream;
 }
 
-std::optional<Raster> DecodeFirstImage(std::span<const std::uint8_t> stream, int width, int height,
-                                       std::uint32_t fill) {
+std::optional<Raster> DecodeFirstImage(std::span<const std::uint8_t> stream, int maxWidth, int maxHeight) {
   MemorySource source{stream};
   int error = 0;
   GifHandle gif(DGifOpen(&source, ReadFromMemory, &error));
@@ -89,8 +88,8 @@ std::optional<Raster> DecodeFirstImage(std::span<const std::uint8_t> stream, int
     }
   }
 
-  Raster image(width, height, fill);
-  if (desc.Width == 0 || desc.Height == 0) return image;
+  Raster image(std::min(desc.Width, maxWidth), std::min(desc.Height, maxHeight));
+  if (image.IsEmpty()) return image;
 
   // Interlaced images carry their rows in four passes.
   static constexpr int kPassStart[] = {0, 4, 2, 1};

@@ -17,12 +17,12 @@ std::vector<std::uint8_t> SingleFrameStream(std::span<const std::uint8_t> header
 
 // Decodes the first image of a GIF stream held in memory, with giflib.
 //
-// Returns a width × height raster whose (0, 0) is the image's top-left pixel; every pixel is the
+// Returns the image as a raster whose (0, 0) is its top-left pixel, cut to at most
+// maxWidth × maxHeight (the part that can fall on the logical screen). Every pixel is the
 // rbgColor::Color() of its palette entry (the local table when the image has one, else the
 // global one; an index beyond the table, or no table at all, gives 0), interlaced rows in their
-// place, and pixels that the image does not reach hold `fill`. Nothing when giflib refuses the
-// stream, the stream holds no image, or the image is larger than gif_limits::kMaxImagePixels.
-std::optional<Raster> DecodeFirstImage(std::span<const std::uint8_t> stream, int width, int height,
-                                       std::uint32_t fill);
+// place. Nothing when giflib refuses the stream, the stream holds no image, or the image is
+// larger than gif_limits::kMaxImagePixels.
+std::optional<Raster> DecodeFirstImage(std::span<const std::uint8_t> stream, int maxWidth, int maxHeight);
 
 }  // namespace vimo

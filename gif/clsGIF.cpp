@@ -129,7 +129,7 @@ class clsGIF::Walk {
     // Nothing can be drawn on an empty screen, and a huge one would be allocated per frame.
     const std::int64_t screenPixels = std::int64_t{gif_.xWidth_} * gif_.yHeight_;
     if (screenPixels == 0 || screenPixels > gif_limits::kMaxScreenPixels) return false;
-    // Each frame keeps its decoded image and its composite.
+    // Each frame keeps its composite and its decoded image, which is at most screen-sized.
     frameBytes_ = 2 * screenPixels * static_cast<std::int64_t>(sizeof(std::uint32_t));
 
     for (;;) {
@@ -232,8 +232,7 @@ class clsGIF::Walk {
 
   void DecodeFrame(clsFrame& frame, std::span<const std::uint8_t> run) {
     const std::vector<std::uint8_t> stream = SingleFrameStream(gif_.headerBytes_, run);
-    std::optional<Raster> decoded = DecodeFirstImage(stream, gif_.xWidth_, gif_.yHeight_,
-                                                     static_cast<std::uint32_t>(frame.TransparentColor()));
+    std::optional<Raster> decoded = DecodeFirstImage(stream, gif_.xWidth_, gif_.yHeight_);
     if (!decoded) throw StreamRefused{};
     auto image = CreateBitmapPicture(std::move(*decoded));
     frame.Picture(image);
@@ -245,8 +244,7 @@ class clsGIF::Walk {
   // A Graphic Control Extension followed by another one or by the trailer: the frame shows
   // what the previous one left after its disposal.
   void ComposeWithoutImage(clsFrame& frame) {
-    auto image = CreateBitmapPicture(
-        Raster(gif_.xWidth_, gif_.yHeight_, static_cast<std::uint32_t>(frame.TransparentColor())));
+    auto image = CreateBitmapPicture(Raster());
     frame.Image(image);
     gif_.SetDC(frame, *image);
     frame.Picture(frame.hdc());
