@@ -6,7 +6,6 @@
 #include "BrainStore.h"
 #include "FlagMessagesFile.h"
 #include "ServerLayout.h"
-#include "Settings.h"
 #include "SpeechVoice.h"
 #include "TextFile.h"
 #include "Windows1252.h"
@@ -50,12 +49,14 @@ class MainWindowServer::ActionScope {
 };
 
 MainWindowServer::MainWindowServer(MainWindowView& view, UploadWindow& uploadWindow, ProgramValues& values,
-                                   Dialogs& dialogs, EventPump& pump, std::filesystem::path folder)
+                                   Dialogs& dialogs, EventPump& pump, ServerSettings settings,
+                                   std::filesystem::path folder)
     : view_(view),
       uploadWindow_(uploadWindow),
       values_(values),
       dialogs_(dialogs),
       pump_(pump),
+      settings_(std::move(settings)),
       folder_(std::move(folder)) {}
 
 MainWindowServer::~MainWindowServer() {
@@ -67,9 +68,8 @@ void MainWindowServer::OpenConnection() {
   if (oFTP) oFTP->SetListener(nullptr);
   oFTP = std::make_unique<CFtp>();
   oFTP->SetListener(this);
-  const ServerSettings settings = ReadServerSettings();
-  oFTP->Port(settings.port);
-  oFTP->Connect(settings.host, settings.user, settings.password, "");
+  oFTP->Port(settings_.port);
+  oFTP->Connect(settings_.host, settings_.user, settings_.password, "");
   oFTP->TransferType(kAsciiTransfer);
 }
 

@@ -26,6 +26,7 @@
 #include "Platform.h"
 #include "ProgramValues.h"
 #include "ServerLayout.h"
+#include "Settings.h"
 #include "ftp/CFtp.h"
 
 enum class FlagTab { Users, Admin };
@@ -61,8 +62,9 @@ class MainWindowServer final : private CFtpListener {
   // The longest users' flag message, in characters as entered.
   static constexpr std::size_t kMaxFlagMessageLength = 200;
 
+  // settings: the account every action connects to (production: ReadServerSettings()).
   MainWindowServer(MainWindowView& view, UploadWindow& uploadWindow, ProgramValues& values, Dialogs& dialogs,
-                   EventPump& pump, std::filesystem::path folder = {});
+                   EventPump& pump, ServerSettings settings, std::filesystem::path folder = {});
   ~MainWindowServer() override;
   MainWindowServer(const MainWindowServer&) = delete;
   MainWindowServer& operator=(const MainWindowServer&) = delete;
@@ -112,6 +114,7 @@ class MainWindowServer final : private CFtpListener {
   ProgramValues& values_;
   Dialogs& dialogs_;
   EventPump& pump_;
+  ServerSettings settings_;
   std::filesystem::path folder_;
 
   std::unique_ptr<CFtp> oFTP;

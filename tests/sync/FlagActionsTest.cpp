@@ -26,9 +26,9 @@ std::string FlagErrorText() {
 class FlagTest : public ::testing::Test {
  protected:
   void StartServer(std::vector<std::string> switches = {}) {
-    ftp = StartTestServer(std::move(switches));
+    ftp = std::make_unique<FtpTestServer>(std::move(switches));
     ftp->WriteText("medd.txt", kServerFlags);
-    UseServer(*ftp);
+    settings = SettingsFor(*ftp);
     WriteBytes(folder / "medd.txt", kLocalFlags);
   }
 
@@ -43,40 +43,50 @@ class FlagTest : public ::testing::Test {
   RecordingPump pump;
   RecordingMainWindow window;
   RecordingUploadWindow uploadWindow{values};
-  MainWindowServer handlers{window, uploadWindow, values, dialogs, pump, folder.path()};
+  ServerSettings settings;
+  std::unique_ptr<MainWindowServer> handlers;
+
+  // Made on first use, once the test has chosen its server.
+  MainWindowServer& Handlers() {
+    if (!handlers) {
+      handlers = std::make_unique<MainWindowServer>(window, uploadWindow, values, dialogs, pump, settings,
+                                                    folder.path());
+    }
+    return *handlers;
+  }
 };
 
 TEST_F(FlagTest, TabsSwitchTheMessageAndTheButtons) {
   WriteBytes(folder / "medd.txt", kLocalFlags);
 
-  handlers.Flaggmeddelande_Knapp_Click();
+  Handlers().Flaggmeddelande_Knapp_Click();
   EXPECT_EQ(window.selectedTab, FlagTab::Users);
   EXPECT_TRUE(window.buttonsEnabled);
   EXPECT_EQ(window.flagText(), "Hej, alla");
 
-  handlers.Adminmeddelande_Knapp_Click();
+  Handlers().Adminmeddelande_Knapp_Click();
   EXPECT_EQ(window.selectedTab, FlagTab::Admin);
   EXPECT_FALSE(window.buttonsEnabled);
   EXPECT_EQ(window.flagText(), W("Admin säger hej, vänner"));
 
   // Without a local file both tabs show an empty flag.
   std::filesystem::remove(folder / "medd.txt");
-  handlers.Flaggmeddelande_Knapp_Click();
+  Handlers().Flaggmeddelande_Knapp_Click();
   EXPECT_EQ(window.flagText(), "");
-  handlers.Adminmeddelande_Knapp_Click();
+  Handlers().Adminmeddelande_Knapp_Click();
   EXPECT_EQ(window.flagText(), "");
 }
 
 TEST_F(FlagTest, RefreshFetchesTheServersMessages) {
   StartServer();
-  handlers.Cmd_Uppdatera_Click();
+  Handlers().Cmd_Uppdatera_Click();
 
   EXPECT_EQ(LocalFlags(), kServerFlags);
   ASSERT_GE(window.flagTexts.size(), 2u);
   EXPECT_EQ(window.flagTexts[window.flagTexts.size() - 2], "Uppdaterar...");
   EXPECT_EQ(window.flagText(), W("Nytt från servern, kul"));
   EXPECT_EQ(pump.calls, 1);
-  EXPECT_FALSE(handlers.FlagOperation());
+  EXPECT_FALSE(Handlers().FlagOperation());
   EXPECT_TRUE(dialogs.shown().empty());
 }
 
@@ -84,7 +94,7 @@ TEST_F(FlagTest, ReplaceStoresCommasAsBarsAndShowsTheMessageFetchedBack) {
   StartServer();
   dialogs.TypeNext(W("Hej, du! Vimo | bäst"));
 
-  handlers.Ändraflagga_Click();
+  Handlers().Ändraflagga_Click();
 
   ASSERT_EQ(dialogs.asked().size(), 1u);
   EXPECT_EQ(dialogs.asked()[0].title, W("Ändra flaggmeddelande"));
@@ -101,7 +111,7 @@ TEST_F(FlagTest, ReplaceStoresCommasAsBarsAndShowsTheMessageFetchedBack) {
   EXPECT_NE(std::find(window.flagTexts.begin(), window.flagTexts.end(), W("Vänta... Flaggan uppdateras...")),
             window.flagTexts.end());
   EXPECT_TRUE(dialogs.shown().empty());
-  EXPECT_FALSE(handlers.FlagOperation());
+  EXPECT_FALSE(Handlers().FlagOperation());
 }
 
 TEST_F(FlagTest, MessageOf200CharactersIsAcceptedAnd201IsAskedAgain) {
@@ -112,7 +122,7 @@ TEST_F(FlagTest, MessageOf200CharactersIsAcceptedAnd201IsAskedAgain) {
   dialogs.AnswerNext(DialogAnswer::Ok);
   dialogs.TypeNext(longest);
 
-  handlers.Ändraflagga_Click();
+  Handlers().Ändraflagga_Click();
 
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].title, "Fel!");
@@ -128,12 +138,12 @@ TEST_F(FlagTest, MessageOf200CharactersIsAcceptedAnd201IsAskedAgain) {
 TEST_F(FlagTest, CancelledOrEmptiedPromptChangesNothing) {
   StartServer();
   dialogs.TypeNext("");  // cancelled
-  handlers.Ändraflagga_Click();
+  Handlers().Ändraflagga_Click();
 
   dialogs.TypeNext(std::string(250, 'z'));  // too long, then emptied
   dialogs.AnswerNext(DialogAnswer::Ok);
   dialogs.TypeNext("");
-  handlers.Ändraflagga_Click();
+  Handlers().Ändraflagga_Click();
 
   EXPECT_EQ(LocalFlags(), kLocalFlags);
   EXPECT_EQ(ftp->ReadText("medd.txt"), kServerFlags);
@@ -147,7 +157,7 @@ TEST_F(FlagTest, FailedUploadKeepsTheNewMessageLocallyAndTheServersUntouched) {
   dialogs.AnswerAllWithDefault();
   dialogs.TypeNext("Lokalt, bara");
 
-  handlers.Ändraflagga_Click();
+  Handlers().Ändraflagga_Click();
 
   EXPECT_EQ(LocalFlags(), W("Lokalt| bara\r\nAdmin säger hej| vänner\r\n"));
   EXPECT_EQ(ftp->ReadText("medd.txt"), kServerFlags);
@@ -165,7 +175,7 @@ TEST_F(FlagTest, ServerDownShowsTheFlagDialogAndKeepsTheLocalMessages) {
   ftp->Stop();
   dialogs.AnswerAllWithDefault();
 
-  handlers.Cmd_Uppdatera_Click();
+  Handlers().Cmd_Uppdatera_Click();
 
   // Two errors (no connection, no session): the first asks, the second is the silent turn.
   EXPECT_EQ(FlagErrorDialogs(), 1);
@@ -181,14 +191,14 @@ TEST_F(FlagTest, FlagErrorDialogAppearsOnTheFirstAndThirdErrorOnly) {
   // Three errors while the refresh runs, before its transfer: the 2nd clears FlagOperation, and
   // the 3rd must still count as a flag error.
   pump.hook = [&] {
-    for (int i = 0; i < 3; ++i) handlers.oFTP_ErrorMsg("!Request timed out");
+    for (int i = 0; i < 3; ++i) Handlers().oFTP_ErrorMsg("!Request timed out");
   };
   std::vector<bool> flagOperationWhenShown;
   dialogs.onShow = [&](const ScriptedDialogs::Shown&) {
-    flagOperationWhenShown.push_back(handlers.FlagOperation());
+    flagOperationWhenShown.push_back(Handlers().FlagOperation());
   };
 
-  handlers.Cmd_Uppdatera_Click();
+  Handlers().Cmd_Uppdatera_Click();
 
   EXPECT_EQ(FlagErrorDialogs(), 2);
   EXPECT_EQ(UploadErrorDialogs(), 0);
@@ -198,8 +208,8 @@ TEST_F(FlagTest, FlagErrorDialogAppearsOnTheFirstAndThirdErrorOnly) {
   EXPECT_EQ(LocalFlags(), kServerFlags);
 
   // The alternation runs on into the next action: its next error is the silent turn.
-  pump.hook = [&] { handlers.oFTP_ErrorMsg("!Request timed out"); };
-  handlers.Cmd_Uppdatera_Click();
+  pump.hook = [&] { Handlers().oFTP_ErrorMsg("!Request timed out"); };
+  Handlers().Cmd_Uppdatera_Click();
   EXPECT_EQ(FlagErrorDialogs(), 2);
   EXPECT_FALSE(values.FlagErrorShown);
 }
@@ -211,25 +221,25 @@ TEST_F(FlagTest, CloseDuringAFlagActionIsRefusedAndUploadsNothing) {
   bool nestedCancel = false;
   int nestedClicks = 0;
   pump.hook = [&] {
-    handlers.Form_Unload(nestedCancel);
-    handlers.Cmd_Uppdatera_Click();  // a second click while the first runs does nothing
+    Handlers().Form_Unload(nestedCancel);
+    Handlers().Cmd_Uppdatera_Click();  // a second click while the first runs does nothing
     ++nestedClicks;
   };
 
-  handlers.Cmd_Uppdatera_Click();
+  Handlers().Cmd_Uppdatera_Click();
 
   EXPECT_EQ(nestedClicks, 1);
   EXPECT_TRUE(nestedCancel);
   EXPECT_EQ(uploadWindow.timesShown, 0);
   EXPECT_TRUE(ftp->ReadText("brain.txt") == BrainText(1600));
   EXPECT_TRUE(ReadBytes(folder / "brain.txt") == BrainText(1500));
-  EXPECT_FALSE(handlers.ProgramEnding());
+  EXPECT_FALSE(Handlers().ProgramEnding());
   EXPECT_EQ(window.flagText(), W("Nytt från servern, kul"));
 
   // Once the action is over the close goes ahead.
   pump.hook = nullptr;
   bool cancel = false;
-  handlers.Form_Unload(cancel);
+  Handlers().Form_Unload(cancel);
   EXPECT_FALSE(cancel);
   EXPECT_TRUE(ftp->ReadText("brain.txt") == BrainText(1500));
 }

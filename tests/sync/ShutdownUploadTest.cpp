@@ -41,9 +41,9 @@ class ShutdownTest : public ::testing::Test {
 
   // A server whose shared brain is older than the local one.
   void StartServer(std::vector<std::string> switches = {}) {
-    ftp = StartTestServer(std::move(switches));
+    ftp = std::make_unique<FtpTestServer>(std::move(switches));
     ftp->WriteText("brain.txt", serverBrain);
-    UseServer(*ftp);
+    settings = SettingsFor(*ftp);
   }
   // A server that went away: its port is closed.
   void StartServerThatIsDown() {
@@ -63,7 +63,7 @@ class ShutdownTest : public ::testing::Test {
   // The main window's close; true when it stays open.
   bool CloseMainWindow() {
     bool cancel = false;
-    handlers.Form_Unload(cancel);
+    Handlers().Form_Unload(cancel);
     return cancel;
   }
 
@@ -77,7 +77,7 @@ class ShutdownTest : public ::testing::Test {
     EXPECT_FALSE(uploadWindow.visible);
     EXPECT_FALSE(values.CloseWindowMayClose);
     EXPECT_FALSE(values.UploadRetry);
-    EXPECT_FALSE(handlers.ProgramEnding());
+    EXPECT_FALSE(Handlers().ProgramEnding());
   }
 
   void ExpectWorkingFilesGoneAndStateKept() {
@@ -100,7 +100,17 @@ class ShutdownTest : public ::testing::Test {
   RecordingMainWindow window;
   RecordingUploadWindow uploadWindow{values};
   RecordingVoice voice;
-  MainWindowServer handlers{window, uploadWindow, values, dialogs, pump, folder.path()};
+  ServerSettings settings;
+  std::unique_ptr<MainWindowServer> handlers;
+
+  // Made on first use, once the test has chosen its server.
+  MainWindowServer& Handlers() {
+    if (!handlers) {
+      handlers = std::make_unique<MainWindowServer>(window, uploadWindow, values, dialogs, pump, settings,
+                                                    folder.path());
+    }
+    return *handlers;
+  }
 };
 
 TEST_F(ShutdownTest, SuccessfulUploadReplacesTheSharedBrainAndCleansUp) {
@@ -112,7 +122,7 @@ TEST_F(ShutdownTest, SuccessfulUploadReplacesTheSharedBrainAndCleansUp) {
   EXPECT_TRUE(ftp->ReadText("brain.txt") == brain);
   ExpectWorkingFilesGoneAndStateKept();
   EXPECT_TRUE(dialogs.shown().empty());
-  EXPECT_TRUE(handlers.ProgramEnding());
+  EXPECT_TRUE(Handlers().ProgramEnding());
 
   // The upload window came and went; the flag went to the administrator's message first.
   EXPECT_EQ(uploadWindow.timesShown, 1);
@@ -149,7 +159,8 @@ TEST_F(ShutdownTest, DamagedOrMissingBrainIsNeverUploaded) {
     SCOPED_TRACE(missing ? "brain.txt missing" : "1499 records");
     ScriptedDialogs freshDialogs;
     RecordingUploadWindow freshUploadWindow{values};
-    MainWindowServer freshHandlers{window, freshUploadWindow, values, freshDialogs, pump, folder.path()};
+    MainWindowServer freshHandlers{window, freshUploadWindow, values,       freshDialogs,
+                                   pump,   settings,          folder.path()};
     PrepareProgramFolder(BrainText(1499));
     if (missing) std::filesystem::remove(folder / "brain.txt");
     freshDialogs.AnswerNext(DialogAnswer::Ok);
@@ -189,7 +200,7 @@ TEST_F(ShutdownTest, BrainThatCannotBeBackedUpStaysLocalAndIsNotUploaded) {
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].title, W("Vimo - Fel!"));
   EXPECT_EQ(dialogs.shown()[0].buttons, DialogButtons::Ok);
-  EXPECT_FALSE(handlers.ProgramEnding());
+  EXPECT_FALSE(Handlers().ProgramEnding());
 }
 
 enum class Fault { ServerDown, LoginRefused, ConnectionDroppedMidUpload };
@@ -247,7 +258,7 @@ TEST_P(FailedUploadTest, NoEndsTheProgramAndLosesTheLesson) {
 
   ExpectUploadErrorDialog();
   ExpectWorkingFilesGoneAndStateKept();
-  EXPECT_TRUE(handlers.ProgramEnding());
+  EXPECT_TRUE(Handlers().ProgramEnding());
   EXPECT_EQ(window.shownAgain, 0);
 }
 
