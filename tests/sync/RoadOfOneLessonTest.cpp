@@ -1,0 +1,143 @@
+// One lesson's road through the shared brain: client A starts, is taught, closes and uploads; client
+// B, in a folder of its own, starts against the same server and knows the answer.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "ChatEngine.h"
+#include "FakePlatform.h"
+#include "FlagAndShutdownFakes.h"
+#include "FtpTestServer.h"
+#include "MainWindowServer.h"
+#include "StartupSequence.h"
+#include "SyncTestFiles.h"
+#include "TextFile.h"
+#include "Windows1252.h"
+
+namespace {
+
+// One copy of the program in its own folder, with the start-up, the chat and the main window's
+// server handlers wired as the real windows wire them.
+class Client {
+ public:
+  Client(const FtpTestServer& server, std::string computer)
+      : settings_(SettingsFor(server)), computer_(std::move(computer)) {}
+
+  // Runs the start-up sequence; true when it handed over to the main window.
+  bool Start() {
+    StartupSequence startup(startupView_, values_, StartupServices{dialogs_, waiter_, pump_, desktop_},
+                            settings_, folder_.path(), computer_);
+    startup.Timer_laddanerbrain_Timer();
+    if (startup.outcome() != StartupSequence::Outcome::HandedOver) return false;
+    chat_ = std::make_unique<ChatEngine>(chatView_, waiter_, pump_, random_, clock_, folder_.path());
+    handlers_ = std::make_unique<MainWindowServer>(window_, uploadWindow_, values_, dialogs_, pump_,
+                                                   settings_, folder_.path());
+    return true;
+  }
+
+  // Types a line and presses Enter; the bot's reply as it stands in Svar.
+  std::string Type(const std::string& utf8Line) {
+    chatView_.input = W(utf8Line);
+    chat_->meddelande_KeyPress(13);
+    return chatView_.reply;
+  }
+
+  // Closes the main window; true when it stays open.
+  bool Close() {
+    bool cancel = false;
+    handlers_->Form_Unload(cancel);
+    return cancel;
+  }
+
+  ChatEngine& chat() { return *chat_; }
+  const TempFolder& folder() const { return folder_; }
+  const ScriptedDialogs& dialogs() const { return dialogs_; }
+
+ private:
+  struct QuietStartupView final : StartupView {
+    void StopTimer() override {}
+    void MoveCar(int) override {}
+    void Check(StartupCheck) override {}
+    void ShowNotice(StartupNotice, bool) override {}
+    void SetUserCountText(const std::string&) override {}
+    void PrintLine(const std::string&) override {}
+    void HandOver() override {}
+    void EndProgram() override {}
+  };
+  struct PlainChatView final : ChatView {
+    std::string InputText() const override { return input; }
+    void SetInputText(const std::string& text) override { input = text; }
+    void SetReplyCaption(const std::string& text) override { reply = text; }
+    void SetCorrectButtonEnabled(bool) override {}
+    int SpeechCheckValue() const override { return 0; }
+    int SpeechRateValue() const override { return 2; }
+    void SetSpeechRateEnabled(bool) override {}
+    int RandomTalkCheckValue() const override { return 0; }
+    int RandomTalkFrequencyValue() const override { return 2; }
+    void SetRandomTalkFrequencyEnabled(bool) override {}
+    void SetRandomTalkInterval(int) override {}
+    std::string input;
+    std::string reply;
+  };
+  struct MiddleRandom final : RandomSource {
+    double NextUniform() override { return 0.5; }
+  };
+  struct FixedClock final : Clock {
+    std::chrono::year_month_day LocalToday() override {
+      return std::chrono::year_month_day{std::chrono::year{2024}, std::chrono::month{5},
+                                         std::chrono::day{17}};
+    }
+  };
+
+  ServerSettings settings_;
+  std::string computer_;
+  TempFolder folder_{"vimo-road"};
+  ProgramValues values_;
+  ScriptedDialogs dialogs_;
+  RecordingWaiter waiter_;
+  RecordingPump pump_;
+  RecordingDesktop desktop_;
+  QuietStartupView startupView_;
+  PlainChatView chatView_;
+  MiddleRandom random_;
+  FixedClock clock_;
+  RecordingMainWindow window_;
+  RecordingUploadWindow uploadWindow_{values_};
+  std::unique_ptr<ChatEngine> chat_;
+  std::unique_ptr<MainWindowServer> handlers_;
+};
+
+TEST(RoadOfOneLessonTest, WhatClientATeachesClientBKnows) {
+  FtpTestServer server;
+  server.WriteText("index.html", "<html></html>\r\n");
+  server.WriteText("brain.txt", BrainText(1500));
+  server.WriteText("brain2.txt", BrainText(1500));
+  server.WriteText("version.txt", "9,Inget nytt,0,0\r\n");
+  server.WriteText("medd.txt", "Hej| alla\r\nAdmin talar\r\n");
+  server.WriteText("användare.txt", "");
+
+  Client a(server, "dator-a");
+  ASSERT_TRUE(a.Start());
+  a.Type("Vem är bäst?");
+  ASSERT_TRUE(a.chat().TeachMode());
+  const std::string question = a.chat().LastQuestion();
+  EXPECT_EQ(a.Type("Jag, såklart"), W("Tack så mycket! Nu vet jag det."));
+  EXPECT_FALSE(a.Close());
+  EXPECT_TRUE(a.dialogs().shown().empty());
+  EXPECT_FALSE(FileExists(a.folder() / "brain.txt"));
+
+  // The server's brain now holds the record.
+  const std::string shared = server.ReadText("brain.txt");
+  EXPECT_NE(shared.find("\r\n*\r\n" + question + W("\r\njag| såklart\r\n")), std::string::npos);
+  EXPECT_EQ(shared.rfind(BrainText(1500), 0), 0u);
+
+  Client b(server, "dator-b");
+  ASSERT_TRUE(b.Start());
+  EXPECT_EQ(b.Type("Vem är bäst?"), W("jag, såklart"));
+  EXPECT_FALSE(b.chat().TeachMode());
+}
+
+}  // namespace
