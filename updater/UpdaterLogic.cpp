@@ -100,7 +100,7 @@ void UpdaterLogic::Form_Load() {
                                             W("Du behöver inte köra updatern manuellt, Vimo uppdateras varje "
                                               "gång det körs.\n\nVill du starta Vimo nu?"),
                                             DialogButtons::YesNo);
-  if (answer == DialogAnswer::Yes) desktop_.StartProgram(kMainProgramFile);
+  if (answer == DialogAnswer::Yes) desktop_.StartProgram(programFolder_ / kMainProgramFile);
   Finish();
 }
 
@@ -137,7 +137,7 @@ void UpdaterLogic::Label3_Click() {
     oFTP_ErrorMsg(failure);
     return;
   }
-  desktop_.StartProgram(kMainProgramFile);
+  desktop_.StartProgram(programFolder_ / kMainProgramFile);
   Finish();
 }
 

@@ -49,8 +49,8 @@ std::string PlainDecimal(double value);
 
 class UpdaterLogic {
  public:
-  // `programFolder` holds "version.txt" and the main program; the programs start the other one
-  // from the current folder, so in the real program it is the current folder.
+  // `programFolder` holds "version.txt" and the main program (production: the current folder, an
+  // empty path).
   UpdaterLogic(UpdaterView& view, Dialogs& dialogs, EventPump& pump, Desktop& desktop, ServerSettings server,
                std::filesystem::path programFolder);
   ~UpdaterLogic();

@@ -10,7 +10,7 @@ int main(int argc, char* argv[]) {
   MessageBoxDialogs dialogs;
   QtEventPump pump;
   QtDesktop desktop;
-  VupdaterStartWindow window(dialogs, pump, desktop, ReadServerSettings(), std::filesystem::current_path());
+  VupdaterStartWindow window(dialogs, pump, desktop, ReadServerSettings(), std::filesystem::path());
   dialogs.SetParent(&window);
   window.Form_Load();
   if (window.finished()) return 0;

@@ -54,12 +54,11 @@ class UpdaterLogicTest : public ::testing::Test {
   // Records each start together with what the started file held at that moment.
   class SnapshotDesktop final : public Desktop {
    public:
-    explicit SnapshotDesktop(const fs::path& folder) : folder_(folder) {}
     bool StartProgram(const fs::path& program) override {
       startedPrograms.push_back(program);
       std::error_code ignored;
-      bytesAtStart.push_back(fs::is_regular_file(folder_ / program) ? ReadBytes(folder_ / program) : "");
-      permsAtStart.push_back(fs::status(folder_ / program, ignored).permissions());
+      bytesAtStart.push_back(fs::is_regular_file(program) ? ReadBytes(program) : "");
+      permsAtStart.push_back(fs::status(program, ignored).permissions());
       return true;
     }
     void OpenUrl(const std::string&) override { ADD_FAILURE() << "the updater opens no address"; }
@@ -67,9 +66,6 @@ class UpdaterLogicTest : public ::testing::Test {
     std::vector<fs::path> startedPrograms;
     std::vector<std::string> bytesAtStart;
     std::vector<fs::perms> permsAtStart;
-
-   private:
-    fs::path folder_;
   };
 
   static void SetUpTestSuite() {
@@ -109,7 +105,7 @@ class UpdaterLogicTest : public ::testing::Test {
   void ExpectNewBuildInstalled(const std::string& build) {
     EXPECT_EQ(ReadBytes(folder_ / "Vimo"), build);
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"Vimo"});
-    ASSERT_EQ(desktop_.startedPrograms, std::vector<fs::path>{"Vimo"});
+    ASSERT_EQ(desktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
     EXPECT_EQ(desktop_.bytesAtStart[0], build);
     for (fs::perms bit : {fs::perms::owner_exec, fs::perms::group_exec, fs::perms::others_exec}) {
       EXPECT_NE(desktop_.permsAtStart[0] & bit, fs::perms::none) << "execute bit missing";
@@ -122,7 +118,7 @@ class UpdaterLogicTest : public ::testing::Test {
   RecordingView view_;
   ScriptedDialogs dialogs_;
   RecordingPump pump_;
-  SnapshotDesktop desktop_{folder_.path()};
+  SnapshotDesktop desktop_;
   std::optional<FtpTestServer> server_;
   std::optional<UpdaterLogic> logic_;
 };
@@ -172,7 +168,7 @@ TEST_F(UpdaterLogicTest, WithoutVersionRecordOnlyOffersToStartVimo) {
             W("Du behöver inte köra updatern manuellt, Vimo uppdateras varje gång det körs.\n\n"
               "Vill du starta Vimo nu?"));
   EXPECT_EQ(dialogs_.shown()[0].buttons, DialogButtons::YesNo);
-  EXPECT_EQ(desktop_.startedPrograms, std::vector<fs::path>{"Vimo"});
+  EXPECT_EQ(desktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
   EXPECT_TRUE(logic_->finished());
   EXPECT_EQ(view_.closed, 1);
   EXPECT_TRUE(view_.statuses.empty());

@@ -115,7 +115,7 @@ TEST_F(VupdaterStartWindowTest, WithoutVersionRecordTheWindowEndsBeforeItIsShown
   window_->Form_Load();
   EXPECT_TRUE(window_->finished());
   EXPECT_FALSE(window_->isVisible());
-  EXPECT_EQ(recordingDesktop_.startedPrograms, std::vector<fs::path>{"Vimo"});
+  EXPECT_EQ(recordingDesktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
 }
 
 // Clicking "HÄR" downloads the new build from the server, puts it in place of the old one and

@@ -1,0 +1,92 @@
+// From Vimo's start-up to the new Vimo, in one process against one real FTP server: the start-up
+// finds a newer version, starts the updater and ends; the updater, run next in the same program
+// folder, announces the version, downloads the new build, puts it in place and starts it.
+
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "FtpTestServer.h"
+#include "StartupSequence.h"
+#include "SyncTestFiles.h"
+#include "UpdaterLogic.h"
+#include "Windows1252.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class HandOverTest : public ::testing::Test {
+ protected:
+  // The start-up window: only how it ended matters here.
+  struct StartupWindow final : StartupView {
+    void StopTimer() override {}
+    void MoveCar(int) override {}
+    void Check(StartupCheck) override {}
+    void ShowNotice(StartupNotice, bool) override {}
+    void SetUserCountText(const std::string&) override {}
+    void PrintLine(const std::string&) override {}
+    void HandOver() override { ++handOvers; }
+    void EndProgram() override { ++ends; }
+    int handOvers = 0;
+    int ends = 0;
+  };
+
+  struct UpdaterWindow final : UpdaterView {
+    void SetStatusText(const std::string& text) override { status = text; }
+    void SetNewsText(const std::string& text) override { news = text; }
+    void SetDownloadEnabled(bool) override {}
+    void CloseWindow() override { ++closed; }
+    std::string status;
+    std::string news;
+    int closed = 0;
+  };
+
+  ServerSettings Settings() const {
+    return {"127.0.0.1", static_cast<std::int16_t>(server_.port()), server_.user(), server_.password()};
+  }
+
+  FtpTestServer server_;
+  TempFolder program_{"vimo-handover"};
+  ScriptedDialogs dialogs_;
+  RecordingWaiter waiter_;
+  RecordingPump pump_;
+  RecordingDesktop desktop_;
+};
+
+TEST_F(HandOverTest, NewerVersionOnTheServerEndsInTheNewBuildRunning) {
+  const std::string newBuild = "#!/bin/sh\necho ran > new-build-ran.txt\n";
+  server_.WriteText("index.html", "<html></html>\r\n");
+  server_.WriteText("brain.txt", BrainText(1500));
+  server_.WriteText("brain2.txt", BrainText(1500));
+  server_.WriteText("version.txt", W("10,Nytt|bättre,0,100\r\n"));
+  server_.WriteText("medd.txt", "Hej\r\nAdmin\r\n");
+  server_.WriteFile("Vimo", newBuild);
+  WriteBytes(program_ / "Vimo", "version 9");
+
+  StartupWindow startupWindow;
+  ProgramValues values;
+  {
+    StartupSequence startup(startupWindow, values, StartupServices{dialogs_, waiter_, pump_, desktop_},
+                            Settings(), program_.path(), "testdator");
+    startup.Timer_laddanerbrain_Timer();
+    EXPECT_EQ(startup.outcome(), StartupSequence::Outcome::Ended) << server_.log();
+  }
+  ASSERT_EQ(desktop_.startedPrograms, std::vector<fs::path>{program_ / "vimo_updater"});
+  EXPECT_EQ(startupWindow.handOvers, 0);
+  EXPECT_EQ(ReadBytes(program_ / "Vimo"), "version 9");
+
+  UpdaterWindow updaterWindow;
+  UpdaterLogic updater(updaterWindow, dialogs_, pump_, desktop_, Settings(), program_.path());
+  updater.Form_Load();
+  EXPECT_EQ(updaterWindow.status, W("Version 10 av Vimo har släppts!"));
+  EXPECT_EQ(updaterWindow.news, W("Nytt,bättre"));
+  updater.Label3_Click();
+
+  EXPECT_TRUE(dialogs_.shown().empty());
+  EXPECT_EQ(desktop_.startedPrograms, (std::vector<fs::path>{program_ / "vimo_updater", program_ / "Vimo"}));
+  EXPECT_EQ(ReadBytes(program_ / "Vimo"), newBuild);
+  EXPECT_NE(fs::status(program_ / "Vimo").permissions() & fs::perms::owner_exec, fs::perms::none);
+  EXPECT_EQ(updaterWindow.closed, 1);
+}
+
+}  // namespace
