@@ -19,27 +19,29 @@ int EspeakWordsPerMinute(int rate) {
 #ifdef VIMO_HAVE_ESPEAK
 
 namespace {
-bool engineRunning = false;
+enum class Engine { NotStarted, Running, Failed };
+Engine engine = Engine::NotStarted;
+bool voiceAlive = false;
 }  // namespace
 
 std::unique_ptr<EspeakVoice> EspeakVoice::Start() {
-  if (engineRunning) return nullptr;
-  // Without DONT_EXIT the library ends the whole program when its data is missing.
-  if (espeak_Initialize(AUDIO_OUTPUT_PLAYBACK, 0, nullptr, espeakINITIALIZE_DONT_EXIT) < 0) {
-    return nullptr;
+  if (voiceAlive) return nullptr;
+  if (engine == Engine::NotStarted) {
+    engine = Engine::Failed;
+    // Without DONT_EXIT the library ends the whole program when its data is missing.
+    if (espeak_Initialize(AUDIO_OUTPUT_PLAYBACK, 0, nullptr, espeakINITIALIZE_DONT_EXIT) < 0) return nullptr;
+    if (espeak_SetVoiceByName("sv") != EE_OK) return nullptr;
+    engine = Engine::Running;
   }
-  if (espeak_SetVoiceByName("sv") != EE_OK) {
-    espeak_Terminate();
-    return nullptr;
-  }
-  engineRunning = true;
+  if (engine != Engine::Running) return nullptr;
+  voiceAlive = true;
   return std::unique_ptr<EspeakVoice>(new EspeakVoice());
 }
 
+// espeak-ng 1.51 can deadlock in espeak_Cancel and espeak_Terminate when they closely follow a
+// queued text, so the engine is left running until the process ends instead of being shut down.
 EspeakVoice::~EspeakVoice() {
-  espeak_Cancel();
-  espeak_Terminate();
-  engineRunning = false;
+  voiceAlive = false;
 }
 
 void EspeakVoice::SetRate(int rate) {

@@ -12,14 +12,14 @@
 int EspeakWordsPerMinute(int rate);
 
 // espeak-ng plays on its own thread, so Speak returns at once and texts queue behind each other.
-// The engine is process-wide: at most one EspeakVoice exists at a time, and it must be destroyed
-// on the thread that started it. Without a sound device the engine still starts and simply
-// plays into nothing.
+// The engine is process-wide and, once started, runs until the process ends; at most one
+// EspeakVoice exists at a time and all calls come from one thread. Without a sound device the
+// engine still starts and simply plays into nothing.
 class EspeakVoice final : public SpeechVoice {
  public:
-  // Starts the engine with the Swedish voice. Null when that cannot be done (no engine data, no
-  // Swedish voice, another EspeakVoice alive, or a build without espeak-ng): the caller then
-  // simply has no speech.
+  // Starts the engine with the Swedish voice (only the first call tries). Null when that cannot be
+  // done (no engine data, no Swedish voice, another EspeakVoice alive, or a build without
+  // espeak-ng): the caller then simply has no speech.
   static std::unique_ptr<EspeakVoice> Start();
 
   EspeakVoice(const EspeakVoice&) = delete;
