@@ -3,7 +3,18 @@
 #include <algorithm>
 #include <new>
 
-#if defined(__linux__)
+// AddressSanitizer does not watch mapped memory: sanitized builds keep the ordinary heap so
+// that every raster access stays checked.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VIMO_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define VIMO_ADDRESS_SANITIZER 1
+#endif
+#if defined(__linux__) && !defined(VIMO_ADDRESS_SANITIZER)
+#define VIMO_MAP_PIXELS 1
 #include <sys/mman.h>
 #endif
 
@@ -11,7 +22,7 @@ namespace vimo {
 
 namespace {
 
-#if defined(__linux__)
+#if defined(VIMO_MAP_PIXELS)
 constexpr std::size_t kMappedBytes = 64 * 1024;
 #endif
 
@@ -21,7 +32,7 @@ template <typename T>
 T* PixelAllocator<T>::allocate(std::size_t count) {
   if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
   const std::size_t bytes = count * sizeof(T);
-#if defined(__linux__)
+#if defined(VIMO_MAP_PIXELS)
   if (bytes >= kMappedBytes) {
     void* block =
         mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
@@ -34,7 +45,7 @@ T* PixelAllocator<T>::allocate(std::size_t count) {
 
 template <typename T>
 void PixelAllocator<T>::deallocate(T* pointer, std::size_t count) noexcept {
-#if defined(__linux__)
+#if defined(VIMO_MAP_PIXELS)
   const std::size_t bytes = count * sizeof(T);
   if (bytes >= kMappedBytes) {
     munmap(pointer, bytes);

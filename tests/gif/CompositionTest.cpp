@@ -9,6 +9,7 @@ namespace {
 
 using test::Bytes;
 using test::Rgb;
+using test::Solid;
 using test::TestGif;
 using test::TestImage;
 
@@ -17,18 +18,6 @@ const std::vector<Rgb> kPalette = {{0, 0, 0},     {255, 0, 0},     {0, 255, 0}, 
                                    {10, 20, 250}, {255, 255, 255}, {250, 240, 30}, {128, 128, 128}};
 constexpr std::uint32_t kBlack = 0x000000, kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF,
                         kKey = 0x0A14FA, kWhite = 0xFFFFFF, kYellowKey = 0xFAF01E;
-
-TestImage Solid(int left, int top, int width, int height, int index, int disposal = 1, int transparent = -1) {
-  TestImage image;
-  image.left = left;
-  image.top = top;
-  image.width = width;
-  image.height = height;
-  image.indices.assign(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(index));
-  image.disposal = disposal;
-  image.transparentIndex = transparent;
-  return image;
-}
 
 // A raster filled with `fill`, with rectangles painted over it in order.
 struct Paint {

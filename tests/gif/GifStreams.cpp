@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 
+#include <fstream>
 #include <stdexcept>
 
 namespace vimo::test {
@@ -90,6 +91,24 @@ Bytes Encode(const TestGif& spec) {
   out[3] = '8';
   out[4] = spec.gif89 ? '9' : '7';
   return out;
+}
+
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!file) throw std::runtime_error("cannot write " + path.string());
+}
+
+TestImage Solid(int left, int top, int width, int height, int index, int disposal, int transparentIndex) {
+  TestImage image;
+  image.left = left;
+  image.top = top;
+  image.width = width;
+  image.height = height;
+  image.indices.assign(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(index));
+  image.disposal = disposal;
+  image.transparentIndex = transparentIndex;
+  return image;
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {

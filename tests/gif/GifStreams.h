@@ -3,6 +3,7 @@
 // Test streams: well-formed ones written by giflib's encoder, odd ones put together by hand.
 
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -41,6 +42,11 @@ struct TestGif {
 };
 
 Bytes Encode(const TestGif& gif);
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
+
+// A width × height image of one colour index at (left, top).
+TestImage Solid(int left, int top, int width, int height, int index, int disposal = 0,
+                int transparentIndex = -1);
 
 // An image of `width` × `height` whose pixel (x, y) has index `pattern(x, y)`.
 template <typename Pattern>

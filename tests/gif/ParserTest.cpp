@@ -11,21 +11,12 @@ namespace {
 
 using test::Bytes;
 using test::Rgb;
+using test::Solid;
 using test::TestGif;
 using test::TestImage;
 
 const std::vector<Rgb> kPalette = {{0, 0, 0},     {255, 0, 0},     {0, 255, 0},   {0, 0, 255},
                                    {10, 20, 250}, {255, 255, 255}, {255, 255, 0}, {128, 128, 128}};
-
-TestImage Solid(int left, int top, int width, int height, int index) {
-  TestImage image;
-  image.left = left;
-  image.top = top;
-  image.width = width;
-  image.height = height;
-  image.indices.assign(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(index));
-  return image;
-}
 
 class ParserTest : public testing::Test {
  protected:
@@ -117,10 +108,7 @@ TEST_F(ParserTest, LoadsFromAFileAndFromTheProgramsResources) {
   const Bytes stream = test::Encode(spec);
   const auto path =
       std::filesystem::temp_directory_path() / ("vimo_gif_parser_" + std::to_string(::getpid()) + ".gif");
-  {
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
-  }
+  test::WriteFile(path, stream);
   EXPECT_TRUE(gif.LoadGIF(path));
   std::filesystem::remove(path);
   EXPECT_EQ(gif.Frames().Count(), 2);

@@ -74,9 +74,7 @@ class PlaybackTest : public testing::Test {
     third.top = 2;
     third.indices = {0};
     spec.images = {first, second, third};
-    const Bytes stream = test::Encode(spec);
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
+    test::WriteFile(path, test::Encode(spec));
   }
   void TearDown() override { std::filesystem::remove(path); }
 

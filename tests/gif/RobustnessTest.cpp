@@ -8,20 +8,11 @@ namespace {
 
 using test::Bytes;
 using test::Rgb;
+using test::Solid;
 using test::TestGif;
 using test::TestImage;
 
 const std::vector<Rgb> kPalette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-
-TestImage Solid(int left, int top, int width, int height, int index) {
-  TestImage image;
-  image.left = left;
-  image.top = top;
-  image.width = width;
-  image.height = height;
-  image.indices.assign(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(index));
-  return image;
-}
 
 Bytes ThreeFrames() {
   TestGif spec;
