@@ -29,11 +29,12 @@ QPixmap UploadPicture() {
   painter.setPen(QPen(QColor(40, 70, 140), 2));
   painter.setBrush(QColor(200, 225, 255));
   QPainterPath cloud;
-  cloud.addEllipse(18, 8, 28, 22);
-  cloud.addEllipse(36, 2, 30, 28);
-  cloud.addEllipse(56, 10, 24, 20);
-  cloud.addRect(28, 18, 40, 12);
-  painter.drawPath(cloud.simplified());
+  for (const QRectF& puff : {QRectF(16, 10, 30, 22), QRectF(34, 2, 32, 30), QRectF(54, 10, 28, 22)}) {
+    QPainterPath piece;
+    piece.addEllipse(puff);
+    cloud = cloud.united(piece);
+  }
+  painter.drawPath(cloud);
 
   // The arrow from the computer up to the cloud.
   painter.setPen(Qt::NoPen);
