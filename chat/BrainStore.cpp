@@ -40,63 +40,108 @@ std::size_t ItemEnd(std::string_view text, std::size_t at) {
   return at;
 }
 
-// True when the item whose text begins at `begin` is exactly `expected` (it ends right after it).
-bool ItemEquals(std::string_view text, std::size_t begin, std::string_view expected) {
-  if (text.size() - begin < expected.size()) return false;
-  if (text.compare(begin, expected.size(), expected) != 0) return false;
-  const std::size_t end = begin + expected.size();
-  return end == text.size() || IsItemDelimiter(text[end]);
-}
-
 struct AnswerItem {
   std::size_t start;  // where the item starts, blanks included
   std::size_t begin;  // where its text begins
   std::size_t end;    // the delimiter after it, or the end of the text
 };
 
-// Finds the answer item of the first complete record with this question. The same walk as reading
-// item by item (a "*" opens a record, the next item is its question, and the search for the next
-// "*" goes on right after the question, over the answer), but it jumps from "*" to "*" with memchr
-// and never copies, so that a lookup costs little more than reading the file.
-std::optional<AnswerItem> LocateAnswer(std::string_view text, std::string_view question) {
-  std::size_t from = 0;
-  while (from < text.size()) {
-    const void* hit = std::memchr(text.data() + from, '*', text.size() - from);
-    if (hit == nullptr) return std::nullopt;
+struct AnswerScan {
+  enum Status { kFound, kMissing, kNeedMore } status;
+  AnswerItem answer;
+  // kNeedMore: the text before this position is settled. The byte here is context only (what
+  // precedes the next item); the scan resumes right after it once more text has been added.
+  std::size_t keepFrom;
+};
+
+// Looks for the answer item of the first complete record with this question, starting at `from`.
+// The same walk as reading item by item (a "*" opens a record, the next item is its question, and
+// the search for the next "*" goes on right after the question, over the answer), but it jumps
+// from "*" to "*" with memchr and never copies, so that a lookup costs little more than reading
+// the file. `complete` says whether the text is the whole file or only the part read so far; in
+// the latter case the scan stops where the rest of the file could change the outcome.
+AnswerScan ScanForAnswer(std::string_view text, std::size_t from, std::string_view question, bool complete) {
+  const AnswerScan missing{AnswerScan::kMissing, {}, 0};
+  // An item never holds a delimiter, so such a question matches nothing.
+  if (question.find_first_of(",\r\n") != std::string_view::npos) return missing;
+  while (true) {
+    const void* hit = from < text.size() ? std::memchr(text.data() + from, '*', text.size() - from) : nullptr;
+    if (hit == nullptr) {
+      if (complete) return missing;
+      // A "*" in the next part opens a record only if blanks alone stand between it and a
+      // delimiter here, so the last byte that is not a blank is the context to keep.
+      std::size_t keep = text.size();
+      while (keep > 0 && text[keep - 1] == ' ') --keep;
+      return {AnswerScan::kNeedMore, {}, keep > 0 ? keep - 1 : 0};
+    }
     const std::size_t star = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
     std::size_t itemStart = star;
     while (itemStart > 0 && text[itemStart - 1] == ' ') --itemStart;
-    const bool opensRecord = (itemStart == 0 || IsItemDelimiter(text[itemStart - 1])) &&
-                             (star + 1 == text.size() || IsItemDelimiter(text[star + 1]));
-    if (!opensRecord) {
+    if (itemStart > 0 && !IsItemDelimiter(text[itemStart - 1])) {
       from = star + 1;
       continue;
     }
-    if (star + 1 == text.size()) return std::nullopt;
+    // From here on, running into the end of a partial text means reading on and coming back to
+    // this "*"; the delimiter before it is its context.
+    const AnswerScan needMore{AnswerScan::kNeedMore, {}, itemStart > 0 ? itemStart - 1 : 0};
+    const auto atOpenEnd = [&](std::size_t at) {
+      // True when `at` is the end of the text, or a CR that more text could turn into CR LF.
+      return !complete && (at >= text.size() || (text[at] == '\r' && at + 1 == text.size()));
+    };
+    if (atOpenEnd(star + 1)) return needMore;
+    if (star + 1 == text.size()) return missing;
+    if (!IsItemDelimiter(text[star + 1])) {
+      from = star + 1;
+      continue;
+    }
+
     const std::size_t questionBegin = SkipBlanks(text, AfterDelimiter(text, star + 1));
-    if (ItemEquals(text, questionBegin, question)) {
-      const std::size_t questionEnd = questionBegin + question.size();
-      if (questionEnd == text.size()) return std::nullopt;
-      const std::size_t answerStart = AfterDelimiter(text, questionEnd);
-      if (answerStart == text.size()) return std::nullopt;
-      const std::size_t answerBegin = SkipBlanks(text, answerStart);
-      return AnswerItem{answerStart, answerBegin, ItemEnd(text, answerBegin)};
+    const std::size_t compared = std::min(text.size() - questionBegin, question.size());
+    const std::size_t questionEnd = questionBegin + question.size();
+    if (text.compare(questionBegin, compared, question.substr(0, compared)) == 0) {
+      if (atOpenEnd(questionEnd) || (compared < question.size() && !complete)) return needMore;
+      if (questionEnd < text.size() && IsItemDelimiter(text[questionEnd])) {
+        const std::size_t answerStart = AfterDelimiter(text, questionEnd);
+        if (answerStart == text.size()) return complete ? missing : needMore;
+        const std::size_t answerBegin = SkipBlanks(text, answerStart);
+        const std::size_t answerEnd = ItemEnd(text, answerBegin);
+        if (answerEnd == text.size() && !complete) return needMore;
+        return {AnswerScan::kFound, {answerStart, answerBegin, answerEnd}, 0};
+      }
+      // A question with no answer after it ends the file: no complete record.
+      if (questionEnd >= text.size()) return missing;
     }
     // The question item is used up, even when it is itself "*"; no "*" inside it can open a
     // record, so the search may resume one byte into it.
     from = questionBegin + 1;
   }
-  return std::nullopt;
 }
 
-// Every non-empty item of the text as a line of its own.
-void AppendItemsAsLines(std::string_view text, std::string& out) {
+std::optional<AnswerItem> LocateAnswer(std::string_view text, std::string_view question) {
+  const AnswerScan scan = ScanForAnswer(text, 0, question, true);
+  if (scan.status != AnswerScan::kFound) return std::nullopt;
+  return scan.answer;
+}
+
+// What an item is in the walk that defines the records.
+enum class ItemRole { kBetweenRecords, kQuestion, kAnswer };
+
+// Copies the items as lines of their own and leaves out the empty items between records; an empty
+// question or answer is part of its record and stays. `role` is the role of the first item, and
+// on return that of the item that would follow.
+void CopyItemsAsLines(std::string_view text, ItemRole& role, std::string& out) {
   ItemReader reader(text);
   while (!reader.AtEnd()) {
     const std::string_view item = reader.Next();
-    if (item.empty()) continue;
-    out += item;
-    out += kLineEnd;
+    if (!item.empty() || role != ItemRole::kBetweenRecords) {
+      out += item;
+      out += kLineEnd;
+    }
+    if (role == ItemRole::kQuestion) {
+      role = ItemRole::kAnswer;
+    } else {
+      role = item == "*" ? ItemRole::kQuestion : ItemRole::kBetweenRecords;
+    }
   }
 }
 
@@ -148,6 +193,26 @@ std::size_t ScaleDraw(double r, std::size_t count) {
   return static_cast<std::size_t>(scaled);
 }
 
+// Byte-wide tallies over blocks short enough not to overflow them let the compiler compare and
+// add a whole vector of bytes per instruction; a plain count widens every byte first.
+std::size_t CountStars(std::string_view text) {
+  constexpr std::size_t kLanes = 32;
+  constexpr std::size_t kBlock = kLanes * 255;
+  std::size_t stars = 0;
+  while (!text.empty()) {
+    const std::size_t block = std::min(text.size(), kBlock);
+    unsigned char tally[kLanes] = {};
+    std::size_t at = 0;
+    for (; at + kLanes <= block; at += kLanes) {
+      for (std::size_t lane = 0; lane < kLanes; ++lane) tally[lane] += text[at + lane] == '*' ? 1 : 0;
+    }
+    for (const unsigned char count : tally) stars += count;
+    for (; at < block; ++at) stars += text[at] == '*' ? 1 : 0;
+    text.remove_prefix(block);
+  }
+  return stars;
+}
+
 std::string ReplaceByte(std::string_view text, char from, char to) {
   std::string out(text);
   std::replace(out.begin(), out.end(), from, to);
@@ -163,22 +228,37 @@ std::size_t BrainStore::CountBrainCells() const {
   // Counted while reading in pieces: the file may be large and the count needs no copy of it.
   std::ifstream in(file_, std::ios::binary);
   if (!in) return 0;
-  static constexpr std::size_t kPiece = 1 << 18;
-  std::string piece(kPiece, '\0');
+  std::string piece(kReadPieceBytes, '\0');
   std::size_t stars = 0;
-  while (in.read(piece.data(), kPiece) || in.gcount() > 0) {
-    stars += static_cast<std::size_t>(std::count(piece.data(), piece.data() + in.gcount(), '*'));
+  while (in.read(piece.data(), kReadPieceBytes) || in.gcount() > 0) {
+    stars += CountStars(std::string_view(piece.data(), static_cast<std::size_t>(in.gcount())));
   }
   return stars;
 }
 
 std::optional<std::string> BrainStore::FindAnswer(std::string_view question) const {
-  const auto bytes = ReadFileBytes(file_);
-  if (!bytes) return std::nullopt;
-  const std::string_view text = *bytes;
-  const auto answer = LocateAnswer(text, question);
-  if (!answer) return std::nullopt;
-  return std::string(text.substr(answer->begin, answer->end - answer->begin));
+  // Read and scanned in pieces that stay in the cache, instead of one copy of a brain that may
+  // be tens of megabytes; a piece grows when a single item outgrows it.
+  std::ifstream in(file_, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::size_t pieceSize = kReadPieceBytes;
+  std::string text(1, '\n');  // a line end before the file's first item gives it its context
+  std::size_t from = 1;
+  while (true) {
+    const std::size_t settled = text.size();
+    text.resize(settled + pieceSize);
+    in.read(text.data() + settled, static_cast<std::streamsize>(pieceSize));
+    text.resize(settled + static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) return std::nullopt;
+    const AnswerScan scan = ScanForAnswer(text, from, question, in.eof());
+    if (scan.status == AnswerScan::kFound) {
+      return text.substr(scan.answer.begin, scan.answer.end - scan.answer.begin);
+    }
+    if (scan.status == AnswerScan::kMissing) return std::nullopt;
+    text.erase(0, scan.keepFrom);
+    from = 1;
+    pieceSize = std::max(pieceSize, text.size());
+  }
 }
 
 bool BrainStore::AppendRecord(std::string_view question, std::string_view answer) const {
@@ -202,12 +282,20 @@ bool BrainStore::ReplaceAnswer(std::string_view question, std::string_view newAn
   if (!answer) return false;
 
   std::string rewritten;
-  rewritten.reserve(text.size() + newAnswer.size() + kLineEnd.size());
-  AppendItemsAsLines(text.substr(0, answer->start), rewritten);
+  rewritten.reserve(text.size() + newAnswer.size() + 2 * kLineEnd.size());
+  ItemRole role = ItemRole::kBetweenRecords;
+  CopyItemsAsLines(text.substr(0, answer->start), role, rewritten);
   rewritten += newAnswer;
   rewritten += kLineEnd;
+  role = newAnswer == "*" ? ItemRole::kQuestion : ItemRole::kBetweenRecords;
+  // An old answer "*" also opened the next record; that record must not lose its question.
+  if (text.substr(answer->begin, answer->end - answer->begin) == "*" && role != ItemRole::kQuestion) {
+    rewritten += "*";
+    rewritten += kLineEnd;
+    role = ItemRole::kQuestion;
+  }
   if (answer->end < text.size())
-    AppendItemsAsLines(text.substr(AfterDelimiter(text, answer->end)), rewritten);
+    CopyItemsAsLines(text.substr(AfterDelimiter(text, answer->end)), role, rewritten);
   return WriteThenRename(temporary_, file_, rewritten);
 }
 

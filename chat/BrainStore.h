@@ -24,6 +24,10 @@ class BrainStore {
   // "temp_brain.txt" in the same folder.
   explicit BrainStore(std::filesystem::path brainFile);
 
+  // Lookups and counts read the file in pieces of this size, large enough for few reads and small
+  // enough to stay in the cache.
+  static constexpr std::size_t kReadPieceBytes = 1 << 18;
+
   const std::filesystem::path& File() const { return file_; }
 
   // The number of "*" bytes in the file: the bot's brain cells, and a whole brain's measure.
