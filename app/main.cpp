@@ -1,8 +1,14 @@
-// The Vimo program: the program-wide values and the main window on the current folder's files.
+// The Vimo program: the start-up window `Vimo_load` fetches the shared brain and hands over to the
+// main window `Vimo`; the program ends when the last window closes, or at once when the start-up
+// says so (an update was started, or the brain could not be restored).
 
 #include <QApplication>
+#include <memory>
 
 #include "ProgramValues.h"
+#include "QtPlatform.h"
+#include "Settings.h"
+#include "VimoLoadWindow.h"
 #include "VimoWindow.h"
 
 // The module `Vimo_module`: lives for the whole run, handed by reference to the windows.
@@ -10,7 +16,21 @@ ProgramValues Vimo_module;
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  VimoWindow window(VimoWindowServices{.values = Vimo_module});
-  window.show();
+  SleepWaiter waiter;
+  QtEventPump pump;
+  QtDesktop desktop;
+  MessageBoxDialogs dialogs;
+  VimoLoadWindow startWindow(Vimo_module, StartupServices{dialogs, waiter, pump, desktop},
+                             ReadServerSettings());
+  dialogs.SetParent(&startWindow);
+
+  std::unique_ptr<VimoWindow> mainWindow;
+  QObject::connect(&startWindow, &VimoLoadWindow::handOverRequested, [&] {
+    mainWindow = std::make_unique<VimoWindow>(VimoWindowServices{.values = Vimo_module});
+    mainWindow->show();
+  });
+  QObject::connect(&startWindow, &VimoLoadWindow::endRequested, [] { QCoreApplication::exit(0); });
+
+  startWindow.show();
   return application.exec();
 }
