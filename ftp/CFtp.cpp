@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 #include <system_error>
 
 #include "ftp/INetCallback.h"
@@ -20,6 +22,13 @@ std::string Trimmed(const std::string& text) {
   if (first == std::string::npos) return "";
   size_t last = text.find_last_not_of(' ');
   return text.substr(first, last - first + 1);
+}
+
+// Joins pieces of a message. (Plain "literal" + std::string trips a false -Wrestrict in GCC 12 at -O3.)
+std::string Concat(std::initializer_list<std::string_view> pieces) {
+  std::string joined;
+  for (std::string_view piece : pieces) joined.append(piece);
+  return joined;
 }
 
 std::string CutAtNul(const std::string& text) {
@@ -65,7 +74,7 @@ int16_t CFtp::Port() {
 }
 
 std::string CFtp::ProxyListFor(const std::string& proxyName, int16_t port) {
-  return "ftp=ftp://" + proxyName + ":" + std::to_string(static_cast<uint16_t>(port));
+  return Concat({"ftp=ftp://", proxyName, ":", std::to_string(static_cast<uint16_t>(port))});
 }
 
 std::string CFtp::LastResponseInfo() const {
@@ -86,7 +95,7 @@ void CFtp::ReportError(int32_t code) {
   std::string text;
   if (code == inet::kErrorExtended) {
     std::string reply;
-    text = inet::GetLastResponseInfo(reply, 256) ? "!" + CutAtNul(reply)
+    text = inet::GetLastResponseInfo(reply, 256) ? Concat({"!", CutAtNul(reply)})
                                                  : "!Extended error returned from server";
   } else {
     text = inet::ErrorTextForCode(code);
@@ -514,28 +523,28 @@ void CFtp::CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int
   std::string message;
   switch (dwInternetStatus) {
     case inet::kStatusResolvingName:
-      message = "Resolving address for '" + text() + "'";
+      message = Concat({"Resolving address for '", text(), "'"});
       break;
     case inet::kStatusNameResolved:
-      message = "Address resolved: '" + text() + "'";
+      message = Concat({"Address resolved: '", text(), "'"});
       break;
     case inet::kStatusConnectingToServer:
-      message = "Connecting to '" + text() + "'";
+      message = Concat({"Connecting to '", text(), "'"});
       break;
     case inet::kStatusConnectedToServer:
-      message = "Connected to '" + text() + "'";
+      message = Concat({"Connected to '", text(), "'"});
       break;
     case inet::kStatusSendingRequest:
       if (moving) {
         ProgressStep();
         if (!*alive) return;
       } else if (showAllMessages_) {
-        message = "Sending request: " + std::to_string(count()) + " bytes";
+        message = Concat({"Sending request: ", std::to_string(count()), " bytes"});
       }
       break;
     case inet::kStatusRequestSent:
       if (transferState_ == kUploading) sentCount_ = count();
-      if (showAllMessages_) message = "Request sent: " + std::to_string(count()) + " bytes";
+      if (showAllMessages_) message = Concat({"Request sent: ", std::to_string(count()), " bytes"});
       break;
     case inet::kStatusReceivingResponse:
       if (showAllMessages_) message = "Waiting for response...";
@@ -543,7 +552,7 @@ void CFtp::CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int
     case inet::kStatusResponseReceived:
       bytesReceived_ += count();
       if (transferState_ != kDownloading && showAllMessages_) {
-        message = "Response received: " + std::to_string(count()) + " bytes";
+        message = Concat({"Response received: ", std::to_string(count()), " bytes"});
       }
       break;
     case inet::kStatusClosingConnection:
@@ -553,7 +562,7 @@ void CFtp::CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int
       message = "Connection closed";
       break;
     case inet::kStatusHandleCreated:
-      if (showAllMessages_) message = "Handle created: " + std::to_string(count());
+      if (showAllMessages_) message = Concat({"Handle created: ", std::to_string(count())});
       break;
     case inet::kStatusHandleClosing:
       if (showAllMessages_) message = "Handle closed";
@@ -571,7 +580,7 @@ void CFtp::CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int
       message = "Request completed";
       break;
     case inet::kStatusRedirect:
-      message = "Request redirected to " + text();
+      message = Concat({"Request redirected to ", text()});
       break;
     case inet::kStatusIntermediateResponse:
       message = "Receiving intermediate status message";

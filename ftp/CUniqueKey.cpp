@@ -24,7 +24,8 @@ std::string CUniqueKey::UniqueKey(const std::string& str) {
     if (folded_.insert(FoldKey(key)).second) break;
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "%06ld", counter);
-    key = str + suffix;
+    key = str;
+    key.append(suffix);
   }
   keys_.push_back(key);
   return key;

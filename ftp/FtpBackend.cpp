@@ -158,8 +158,9 @@ struct FtpSession::State {
   // Where data goes and comes from.
   std::FILE* localFile = nullptr;
   std::string* textSink = nullptr;
-  std::string received;  // remote file opened for reading
-  std::string pending;   // remote file opened for writing
+  std::string received;  // remote file opened for reading; bytes before receivedOffset are taken
+  size_t receivedOffset = 0;
+  std::string pending;  // remote file opened for writing
   size_t pendingOffset = 0;
   bool endOfUpload = false;
   bool transferDone = false;
@@ -442,7 +443,7 @@ struct FtpSession::State {
   // Runs the multi handle until `enough` holds or the transfer has ended.
   template <typename Predicate>
   void DriveUntil(Predicate enough) {
-    while (true) {
+    while (!transferDone && !enough()) {
       int running = 0;
       curl_multi_perform(multi, &running);
       int queued = 0;
@@ -636,6 +637,7 @@ std::unique_ptr<FtpFileHandle> FtpSession::OpenFile(std::string_view remote, uin
                    (flags & 3) == kTransferTypeAscii ? kAsciiType : kBinaryType);
   state.writing = writing;
   state.received.clear();
+  state.receivedOffset = 0;
   state.pending.clear();
   state.pendingOffset = 0;
   state.endOfUpload = false;
@@ -794,15 +796,21 @@ bool FtpFileHandle::Read(char* buffer, size_t size, size_t& bytesRead) {
     SetLastError(kErrorIncorrectHandleState);
     return false;
   }
-  state.DriveUntil([&] { return state.received.size() >= size || state.closeRequested; });
+  state.DriveUntil(
+      [&] { return state.received.size() - state.receivedOffset >= size || state.closeRequested; });
   if (state.closeRequested) {
     SetLastError(kErrorOperationCancelled);
     return false;
   }
-  if (!state.received.empty()) {
-    bytesRead = std::min(size, state.received.size());
-    std::memcpy(buffer, state.received.data(), bytesRead);
-    state.received.erase(0, bytesRead);
+  size_t available = state.received.size() - state.receivedOffset;
+  if (available > 0) {
+    bytesRead = std::min(size, available);
+    std::memcpy(buffer, state.received.data() + state.receivedOffset, bytesRead);
+    state.receivedOffset += bytesRead;
+    if (state.receivedOffset == state.received.size()) {
+      state.received.clear();
+      state.receivedOffset = 0;
+    }
     SetLastError(kNoError);
     return true;
   }
