@@ -145,19 +145,10 @@ void CopyItemsAsLines(std::string_view text, ItemRole& role, std::string& out) {
   }
 }
 
+// The rewrite lands in "temp_brain.txt" first, which is itself written safely, and only then
+// replaces the brain.
 bool WriteThenRename(const fs::path& temporary, const fs::path& target, std::string_view bytes) {
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-      out.flush();
-    }
-    if (!out) {
-      out.close();
-      RemoveFile(temporary);
-      return false;
-    }
-  }
+  if (!WriteFileAtomically(temporary, bytes)) return false;
   std::error_code ec;
   fs::rename(temporary, target, ec);
   if (ec) {
