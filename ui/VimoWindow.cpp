@@ -1,6 +1,8 @@
 #include "VimoWindow.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -26,6 +28,7 @@
 #include "Settings.h"
 #include "SystemEnvironment.h"
 #include "TextFile.h"
+#include "VimoCloseWindow.h"
 
 #ifdef VIMO_HAVE_WEBENGINE
 #include <QWebEngineView>
@@ -147,6 +150,14 @@ VimoWindow::VimoWindow(VimoWindowServices services, QWidget* parent)
   CreateSettingsPanel();
   engine_ = std::make_unique<ChatEngine>(*this, *services_.waiter, *services_.pump, *services_.random,
                                          *services_.clock, services_.folder);
+  if (services_.dialogs == nullptr) {
+    ownDialogs_ = std::make_unique<MessageBoxDialogs>(this);
+    services_.dialogs = ownDialogs_.get();
+  }
+  closeWindow_ = std::make_unique<VimoCloseWindow>(services_.values);
+  server_ = std::make_unique<MainWindowServer>(
+      *this, *closeWindow_, services_.values, *services_.dialogs, *services_.pump,
+      services_.settings.value_or(ReadServerSettings()), services_.folder);
   ConnectHandlers();
   Form_Load();
 }
@@ -155,6 +166,7 @@ VimoWindow::~VimoWindow() {
   // The controls outlive this body; keep them from reaching the engine while they are torn down.
   randomTalkTimer_->stop();
   input_->removeEventFilter(this);
+  server_.reset();
   engine_.reset();
   if (services_.values.Voice == voice_.get()) services_.values.Voice = nullptr;
 }
@@ -279,6 +291,10 @@ void VimoWindow::ConnectHandlers() {
   connect(speechCheck_, &QCheckBox::clicked, this, [this] { engine_->Chk_tal_Click(); });
   connect(randomTalkCheck_, &QCheckBox::clicked, this, [this] { engine_->Chk_slumpprat_Click(); });
   connect(settingsButton_, &QPushButton::clicked, this, &VimoWindow::Cmd_inställningar_Click);
+  connect(usersTab_, &ClickableLabel::clicked, this, [this] { server_->Flaggmeddelande_Knapp_Click(); });
+  connect(adminTab_, &ClickableLabel::clicked, this, [this] { server_->Adminmeddelande_Knapp_Click(); });
+  connect(editFlagButton_, &QPushButton::clicked, this, [this] { server_->Ändraflagga_Click(); });
+  connect(refreshFlagButton_, &QPushButton::clicked, this, [this] { server_->Cmd_Uppdatera_Click(); });
 }
 
 void VimoWindow::Form_Load() {
@@ -400,4 +416,36 @@ void VimoWindow::SetRandomTalkFrequencyEnabled(bool enabled) {
 
 void VimoWindow::SetRandomTalkInterval(int milliseconds) {
   randomTalkTimer_->setInterval(milliseconds);
+}
+
+void VimoWindow::SetFlagText(const std::string& text) {
+  flagText_->setText(ToQString(text));
+}
+
+void VimoWindow::SelectFlagTab(FlagTab tab) {
+  usersTab_->SetBackground(tab == FlagTab::Users ? kSelectedTab : kOtherTab);
+  adminTab_->SetBackground(tab == FlagTab::Admin ? kSelectedTab : kOtherTab);
+}
+
+void VimoWindow::SetFlagButtonsEnabled(bool enabled) {
+  editFlagButton_->setEnabled(enabled);
+  refreshFlagButton_->setEnabled(enabled);
+}
+
+void VimoWindow::ShowAgain() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void VimoWindow::closeEvent(QCloseEvent* event) {
+  bool cancel = false;
+  server_->Form_Unload(cancel);
+  if (cancel) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  // The upload is done or given up: the program ends, whatever other window is still open.
+  QCoreApplication::quit();
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The main window `Vimo`: the chat, the character with its flag, the product page and the folding
-// settings panel. The window is the conversation engine's view; every chat event is handed to the
-// engine it owns.
+// settings panel. The window is the conversation engine's view and the view of the flag and
+// shutdown handlers (MainWindowServer); every chat event is handed to the engine it owns, every
+// flag click and the close request to the server handlers it owns. A close that the shutdown
+// cancels (a failed upload the user wants to retry later) keeps the window open; otherwise the
+// program ends.
 //
 // Geometry: positions are the original twips divided by 15. The original window was 9225 twips
 // wide outside for a client area of 9135, i.e. a frame of 45 twips (3 pixels) on each side. Qt
@@ -17,9 +20,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ChatView.h"
+#include "MainWindowServer.h"
+#include "Settings.h"
 
 class ChatEngine;
 class ClickableLabel;
@@ -27,6 +33,7 @@ class ClockSeededRandom;
 class Clock;
 class EventPump;
 class LocalClock;
+class MessageBoxDialogs;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -38,6 +45,7 @@ class QtEventPump;
 class RandomSource;
 class SleepWaiter;
 class SpeechVoice;
+class VimoCloseWindow;
 class Waiter;
 struct ProgramValues;
 
@@ -54,9 +62,13 @@ struct VimoWindowServices {
   Clock* clock = nullptr;
   // Creates `Voice` at load; a null result means no speech. Empty: espeak-ng.
   std::function<std::unique_ptr<SpeechVoice>()> makeVoice{};
+  // The flag actions' and the shutdown's dialogs. Null: message boxes owned by the window.
+  Dialogs* dialogs = nullptr;
+  // The account the flag actions and the shutdown connect to. Empty: ReadServerSettings().
+  std::optional<ServerSettings> settings{};
 };
 
-class VimoWindow final : public QWidget, public ChatView {
+class VimoWindow final : public QWidget, public ChatView, public MainWindowView {
   Q_OBJECT
 
  public:
@@ -70,6 +82,9 @@ class VimoWindow final : public QWidget, public ChatView {
   ~VimoWindow() override;
 
   ChatEngine& Engine() { return *engine_; }
+  MainWindowServer& Server() { return *server_; }
+  // The upload window `Vimo_close`, hidden until a shutdown shows it.
+  VimoCloseWindow& CloseWindow() { return *closeWindow_; }
 
   // The window's outer width in twips (see the geometry note above).
   int OuterWidthTwips() const;
@@ -89,8 +104,16 @@ class VimoWindow final : public QWidget, public ChatView {
   void SetRandomTalkFrequencyEnabled(bool enabled) override;
   void SetRandomTalkInterval(int milliseconds) override;
 
+  // MainWindowView
+  void SetFlagText(const std::string& text) override;
+  void SelectFlagTab(FlagTab tab) override;
+  void SetFlagButtonsEnabled(bool enabled) override;
+  void ShowAgain() override;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Form_Unload: the shutdown upload decides whether the window may close.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateMainControls();
@@ -110,6 +133,9 @@ class VimoWindow final : public QWidget, public ChatView {
   std::unique_ptr<LocalClock> ownClock_;
   std::unique_ptr<SpeechVoice> voice_;
   std::unique_ptr<ChatEngine> engine_;
+  std::unique_ptr<MessageBoxDialogs> ownDialogs_;
+  std::unique_ptr<VimoCloseWindow> closeWindow_;
+  std::unique_ptr<MainWindowServer> server_;
 
   // The controls, named after what they are for; each one's objectName is its name in the window.
   QLabel* picture_ = nullptr;                 // Picture1

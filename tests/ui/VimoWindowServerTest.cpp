@@ -1,0 +1,146 @@
+// The main window's flag tabs, flag buttons and close request, wired to the server handlers and
+// run offscreen against a real FTP server.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <deque>
+#include <memory>
+
+#include "ClickableLabel.h"
+#include "FtpTestServer.h"
+#include "ProgramValues.h"
+#include "UiTestDoubles.h"
+#include "VimoCloseWindow.h"
+#include "VimoWindow.h"
+#include "Windows1252.h"
+
+namespace {
+
+// Answers message boxes from a queue (No when it runs dry) and records them.
+class QueuedDialogs final : public Dialogs {
+ public:
+  DialogAnswer Show(const std::string& title, const std::string&, DialogButtons buttons) override {
+    titles.push_back(title);
+    if (answers.empty()) return buttons == DialogButtons::YesNo ? DialogAnswer::No : DialogAnswer::Ok;
+    const DialogAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::string AskText(const std::string&, const std::string&, const std::string&) override { return ""; }
+
+  std::deque<DialogAnswer> answers;
+  std::vector<std::string> titles;
+};
+
+std::string Brain(int records) {
+  std::string text;
+  for (int i = 0; i < records; ++i) text += "\r\n*\r\nfr\xE5ga " + std::to_string(i) + "\r\nsvar\r\n";
+  return text;
+}
+
+const std::string kFlags = W("Hej| alla\r\nAdmin säger hej\r\n");
+
+class VimoWindowServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server_.WriteText("medd.txt", W("Nytt| från servern\r\nAdmin säger hej\r\n"));
+    server_.WriteText("brain.txt", Brain(1600));
+    folder_.Write("medd.txt", kFlags);
+    folder_.Write("version.txt", "9,Inget,0,0\r\n");
+  }
+
+  void Open() {
+    ServerSettings settings;
+    settings.host = "127.0.0.1";
+    settings.port = static_cast<std::int16_t>(server_.port());
+    settings.user = server_.user();
+    settings.password = server_.password();
+    VimoWindowServices services{
+        values_,
+        folder_.Path(),
+        &waiter_,
+        &pump_,
+        &random_,
+        &clock_,
+        [this]() -> std::unique_ptr<SpeechVoice> { return std::make_unique<RecordingVoice>(speech_); }};
+    services.dialogs = &dialogs_;
+    services.settings = settings;
+    window_ = std::make_unique<VimoWindow>(std::move(services));
+    window_->show();
+  }
+
+  template <class Control = QWidget>
+  Control* Find(const char* name) const {
+    return window_->findChild<Control*>(QString::fromUtf8(name));
+  }
+  QString FlagText() const { return Find<QLabel>("Medd")->text(); }
+  void Click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
+
+  FtpTestServer server_;
+  TemporaryFolder folder_;
+  ProgramValues values_;
+  CountingWaiter waiter_;
+  IdlePump pump_;
+  ScriptedRandom random_;
+  FixedClock clock_;
+  SpeechLog speech_;
+  QueuedDialogs dialogs_;
+  std::unique_ptr<VimoWindow> window_;
+};
+
+TEST_F(VimoWindowServerTest, TabsColourTheSelectedLabelAndEnableTheButtons) {
+  Open();
+  auto* usersTab = Find<ClickableLabel>("Flaggmeddelande_Knapp");
+  auto* adminTab = Find<ClickableLabel>("Adminmeddelande_Knapp");
+  auto* edit = Find<QPushButton>("Ändraflagga");
+  auto* refresh = Find<QPushButton>("Cmd_Uppdatera");
+
+  Click(usersTab);
+  EXPECT_EQ(FlagText(), QString::fromUtf8("Hej, alla"));
+  EXPECT_EQ(usersTab->Background(), QColor(255, 0, 0));
+  EXPECT_EQ(adminTab->Background(), QColor(255, 255, 255));
+  EXPECT_TRUE(edit->isEnabled());
+  EXPECT_TRUE(refresh->isEnabled());
+
+  Click(refresh);
+  EXPECT_EQ(FlagText(), QString::fromUtf8("Nytt, från servern"));
+
+  Click(adminTab);
+  EXPECT_EQ(FlagText(), QString::fromUtf8("Admin säger hej"));
+  EXPECT_EQ(usersTab->Background(), QColor(255, 255, 255));
+  EXPECT_EQ(adminTab->Background(), QColor(255, 0, 0));
+  EXPECT_FALSE(edit->isEnabled());
+  EXPECT_FALSE(refresh->isEnabled());
+}
+
+TEST_F(VimoWindowServerTest, CloseUploadsTheBrainAndLetsTheWindowGo) {
+  folder_.Write("brain.txt", Brain(1500));
+  Open();
+
+  EXPECT_TRUE(window_->close());
+
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_TRUE(server_.ReadText("brain.txt") == Brain(1500));
+  EXPECT_FALSE(window_->CloseWindow().isVisible());
+  EXPECT_TRUE(dialogs_.titles.empty());
+}
+
+TEST_F(VimoWindowServerTest, FailedUploadWithYesKeepsTheWindowOpenWithItsBrain) {
+  folder_.Write("brain.txt", Brain(1500));
+  server_.Stop();
+  dialogs_.answers.push_back(DialogAnswer::Yes);
+  Open();
+
+  EXPECT_FALSE(window_->close());
+
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_TRUE(folder_.Read("brain.txt") == Brain(1500));
+  EXPECT_FALSE(window_->CloseWindow().isVisible());
+  EXPECT_FALSE(window_->CloseWindow().PrintedLines().isEmpty());
+  EXPECT_EQ(dialogs_.titles, (std::vector<std::string>{W("Vimo - Fel!")}));
+}
+
+}  // namespace
