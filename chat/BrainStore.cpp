@@ -233,22 +233,26 @@ std::optional<std::string> BrainStore::FindAnswer(std::string_view question) con
   std::ifstream in(file_, std::ios::binary);
   if (!in) return std::nullopt;
   std::size_t pieceSize = kReadPieceBytes;
-  std::string text(1, '\n');  // a line end before the file's first item gives it its context
+  // Filled once and reused, so that no piece pays for clearing memory it is about to overwrite.
+  std::string buffer(1 + pieceSize, '\0');
+  buffer[0] = '\n';  // a line end before the file's first item gives it its context
+  std::size_t length = 1;
   std::size_t from = 1;
   while (true) {
-    const std::size_t settled = text.size();
-    text.resize(settled + pieceSize);
-    in.read(text.data() + settled, static_cast<std::streamsize>(pieceSize));
-    text.resize(settled + static_cast<std::size_t>(in.gcount()));
+    if (buffer.size() < length + pieceSize) buffer.resize(length + pieceSize);
+    in.read(buffer.data() + length, static_cast<std::streamsize>(pieceSize));
+    length += static_cast<std::size_t>(in.gcount());
     if (in.bad()) return std::nullopt;
+    const std::string_view text(buffer.data(), length);
     const AnswerScan scan = ScanForAnswer(text, from, question, in.eof());
     if (scan.status == AnswerScan::kFound) {
-      return text.substr(scan.answer.begin, scan.answer.end - scan.answer.begin);
+      return std::string(text.substr(scan.answer.begin, scan.answer.end - scan.answer.begin));
     }
     if (scan.status == AnswerScan::kMissing) return std::nullopt;
-    text.erase(0, scan.keepFrom);
+    length -= scan.keepFrom;
+    std::memmove(buffer.data(), buffer.data() + scan.keepFrom, length);
     from = 1;
-    pieceSize = std::max(pieceSize, text.size());
+    pieceSize = std::max(pieceSize, length);
   }
 }
 
