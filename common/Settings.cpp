@@ -12,8 +12,13 @@ std::string FromEnvironment(const char* name, const char* compiledIn) {
 
 std::int16_t PortFrom(const std::string& text) {
   try {
-    const long port = std::stol(text);
-    if (port > 0 && port <= 32767) return static_cast<std::int16_t>(port);
+    // The FTP client keeps the port as a 16-bit signed value, as the original did; ports above
+    // 32767 travel in it as their two's complement and come out unchanged.
+    std::size_t used = 0;
+    const long port = std::stol(text, &used);
+    if (used == text.size() && port > 0 && port <= 65535) {
+      return static_cast<std::int16_t>(static_cast<std::uint16_t>(port));
+    }
   } catch (...) {
   }
   return 21;

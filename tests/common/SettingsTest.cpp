@@ -14,8 +14,12 @@ TEST(Settings, EnvironmentOverridesTheCompiledInAccount) {
   EXPECT_EQ(s.port, 2121);
   EXPECT_EQ(s.user, "vimo@example.org");
   EXPECT_EQ(s.password, "12345678");
-  ::setenv("VIMO_FTP_PORT", "not a port", 1);
-  EXPECT_EQ(ReadServerSettings().port, 21);
+  ::setenv("VIMO_FTP_PORT", "45079", 1);  // an ephemeral port beyond the signed 16-bit range
+  EXPECT_EQ(static_cast<std::uint16_t>(ReadServerSettings().port), 45079);
+  for (const char* bad : {"not a port", "0", "65536", "21x"}) {
+    ::setenv("VIMO_FTP_PORT", bad, 1);
+    EXPECT_EQ(ReadServerSettings().port, 21) << bad;
+  }
   for (const char* name : {"VIMO_FTP_HOST", "VIMO_FTP_PORT", "VIMO_FTP_USER", "VIMO_FTP_PASSWORD"})
     ::unsetenv(name);
   EXPECT_FALSE(ReadServerSettings().host.empty());
