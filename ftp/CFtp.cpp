@@ -39,15 +39,6 @@ std::string LocalFileError(int error) {
   return std::generic_category().message(error);
 }
 
-std::FILE* OpenLocal(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-  std::wstring wideMode(mode, mode + std::strlen(mode));
-  return _wfopen(path.c_str(), wideMode.c_str());
-#else
-  return std::fopen(path.c_str(), mode);
-#endif
-}
-
 // Closes a local file when the transfer leaves its scope, whichever way it leaves.
 struct ScopedLocalFile {
   std::FILE* file = nullptr;
@@ -240,7 +231,7 @@ bool CFtp::DownloadFile(const std::string& RemoteFile, const std::filesystem::pa
   transferState_ = kDownloading;
 
   ScopedLocalFile local;
-  local.file = OpenLocal(LocalFile, "w+b");
+  local.file = inet::OpenLocalFile(LocalFile, "w+b");
   if (local.file == nullptr) {
     int error = errno;
     transferState_ = 0;
@@ -306,7 +297,7 @@ bool CFtp::UploadFile(const std::filesystem::path& LocalFile, const std::string&
   fileSize_ = static_cast<double>(length);
 
   ScopedLocalFile local;
-  local.file = OpenLocal(LocalFile, "rb");
+  local.file = inet::OpenLocalFile(LocalFile, "rb");
   if (local.file == nullptr) {
     RaiseErrorMsg(LocalFileError(errno));
     return false;

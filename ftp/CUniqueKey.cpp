@@ -2,20 +2,10 @@
 
 #include <cstdio>
 
+#include "Windows1252.h"
+
 std::string CUniqueKey::FoldKey(const std::string& key) {
-  std::string folded = key;
-  for (char& c : folded) {
-    auto byte = static_cast<unsigned char>(c);
-    if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7)) {
-      byte += 0x20;
-    } else if (byte == 0x8A || byte == 0x8C || byte == 0x8E) {  // Š Œ Ž
-      byte += 0x10;
-    } else if (byte == 0x9F) {  // Ÿ
-      byte = 0xFF;
-    }
-    c = static_cast<char>(byte);
-  }
-  return folded;
+  return LowerWindows1252(key);
 }
 
 std::string CUniqueKey::UniqueKey(const std::string& str) {

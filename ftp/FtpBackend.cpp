@@ -87,15 +87,6 @@ int32_t LocalErrorFromErrno(int error, bool creating) {
   }
 }
 
-std::FILE* OpenLocalFile(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-  std::wstring wideMode(mode, mode + std::strlen(mode));
-  return _wfopen(path.c_str(), wideMode.c_str());
-#else
-  return std::fopen(path.c_str(), mode);
-#endif
-}
-
 // The reply code of a complete reply text, 0 if there is none.
 int ReplyCode(const std::string& reply) {
   if (reply.size() < 3) return 0;
@@ -113,6 +104,15 @@ long WholeSeconds(std::chrono::milliseconds duration) {
 }
 
 }  // namespace
+
+std::FILE* OpenLocalFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+  std::wstring wideMode(mode, mode + std::strlen(mode));
+  return _wfopen(path.c_str(), wideMode.c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
 
 int32_t LastError() {
   return g_lastError;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -37,6 +38,9 @@ using StatusCallback = void (*)(uintptr_t handle, uintptr_t context, int32_t sta
 
 int32_t LastError();
 void SetLastError(int32_t code);
+
+// fopen for a path in the platform's own encoding (wide on Windows).
+std::FILE* OpenLocalFile(const std::filesystem::path& path, const char* mode);
 
 // The server's last complete reply, all its lines with their CR LF. Returns false (and leaves `text`
 // alone) when there is none or when it does not fit into `bufferLength` characters with a closing NUL.
