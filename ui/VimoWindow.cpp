@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,6 +159,7 @@ VimoWindow::VimoWindow(VimoWindowServices services, QWidget* parent)
   server_ = std::make_unique<MainWindowServer>(
       *this, *closeWindow_, services_.values, *services_.dialogs, *services_.pump,
       services_.settings.value_or(ReadServerSettings()), services_.folder);
+  animation_ = std::make_unique<vimo::AnimationPlayback>(*this);
   ConnectHandlers();
   Form_Load();
 }
@@ -165,6 +167,7 @@ VimoWindow::VimoWindow(VimoWindowServices services, QWidget* parent)
 VimoWindow::~VimoWindow() {
   // The controls outlive this body; keep them from reaching the engine while they are torn down.
   randomTalkTimer_->stop();
+  animationTimer_->stop();
   input_->removeEventFilter(this);
   server_.reset();
   engine_.reset();
@@ -175,6 +178,9 @@ void VimoWindow::CreateMainControls() {
   picture_ = Place<QLabel>(this, "Picture1", QRect(0, 0, kSceneWidth, kSceneHeight));
   picture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   picture_->setPixmap(QPixmap::fromImage(BuiltInScene()));
+  // The box's own colour shows where the holiday animation leaves it bare; the scene covers it
+  // on other days.
+  picture_->setAutoFillBackground(true);
 
   input_ = Place<QLineEdit>(this, "meddelande", FromTwips(0, 3120, 9135, 735));
   input_->setFont(QFont(QStringLiteral("Arial"), 12));
@@ -295,6 +301,8 @@ void VimoWindow::ConnectHandlers() {
   connect(adminTab_, &ClickableLabel::clicked, this, [this] { server_->Adminmeddelande_Knapp_Click(); });
   connect(editFlagButton_, &QPushButton::clicked, this, [this] { server_->Ändraflagga_Click(); });
   connect(refreshFlagButton_, &QPushButton::clicked, this, [this] { server_->Cmd_Uppdatera_Click(); });
+  connect(animationTimer_, &QTimer::timeout, this, [this] { animation_->AnimationTimer_Timer(); });
+  connect(animationCheck_, &QCheckBox::clicked, this, [this] { animation_->Chk_animation_Click(); });
 }
 
 void VimoWindow::Form_Load() {
@@ -306,7 +314,10 @@ void VimoWindow::Form_Load() {
   services_.values.Voice = voice_.get();
   engine_->SetVoice(voice_.get());
 
-  if (services_.values.HolidayToday) SetUpHolidayAnimation();
+  if (services_.values.HolidayToday) {
+    animation_->SetUpHoliday(services_.values.HolidayAnimationInterval,
+                             services_.folder / PathFromUtf8(vimo::AnimationPlayback::kHolidayImagePath));
+  }
 
   services_.values.UploadRetry = false;
   services_.values.CloseWindowMayClose = false;
@@ -331,10 +342,6 @@ void VimoWindow::ShowAdministratorMessage() {
   ItemReader reader(content);
   reader.Next();  // the users' message
   flagText_->setText(ToQString(BrainStore::ToShown(reader.Next())));
-}
-
-void VimoWindow::SetUpHolidayAnimation() {
-  // Not built yet: on a holiday the window shows the built-in scene like any other day.
 }
 
 int VimoWindow::OuterWidthTwips() const {
@@ -436,6 +443,73 @@ void VimoWindow::ShowAgain() {
   show();
   raise();
   activateWindow();
+}
+
+int VimoWindow::PictureWidth() const {
+  return picture_->width();
+}
+
+int VimoWindow::PictureHeight() const {
+  return picture_->height();
+}
+
+std::uint32_t VimoWindow::PictureBackColor() const {
+  return static_cast<std::uint32_t>(picture_->palette().color(picture_->backgroundRole()).rgb()) &
+         0x00FFFFFFu;
+}
+
+void VimoWindow::SetPictureNone() {
+  picture_->setPixmap(QPixmap());
+}
+
+void VimoWindow::SetPictureStill(const vimo::Raster& still) {
+  DrawIntoPicture(still);
+}
+
+void VimoWindow::DrawIntoPicture(const vimo::Raster& surface) {
+  // Rasters leave the alpha byte 0; RGB32 wants it 0xFF.
+  QImage image(surface.Width(), surface.Height(), QImage::Format_RGB32);
+  for (int y = 0; y < surface.Height(); ++y) {
+    const std::uint32_t* source = surface.Row(y);
+    auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < surface.Width(); ++x) target[x] = source[x] | 0xFF000000u;
+  }
+  picture_->setPixmap(QPixmap::fromImage(std::move(image)));
+}
+
+void VimoWindow::SetAnimationTimerInterval(int milliseconds) {
+  animationTimer_->setInterval(milliseconds);
+}
+
+void VimoWindow::SetAnimationTimerEnabled(bool enabled) {
+  // Enabling a running timer must not restart its interval.
+  if (!enabled)
+    animationTimer_->stop();
+  else if (!animationTimer_->isActive())
+    animationTimer_->start();
+}
+
+int VimoWindow::AnimationCheckValue() const {
+  switch (animationCheck_->checkState()) {
+    case Qt::Unchecked:
+      return 0;
+    case Qt::Checked:
+      return 1;
+    default:
+      return 2;
+  }
+}
+
+void VimoWindow::SetAnimationCheckValue(int value) {
+  // Grey is a state only code sets; a box given a plain value toggles between on and off.
+  animationCheck_->setTristate(value == 2);
+  animationCheck_->setCheckState(value == 0   ? Qt::Unchecked
+                                 : value == 1 ? Qt::Checked
+                                              : Qt::PartiallyChecked);
+}
+
+void VimoWindow::SetAnimationCheckEnabled(bool enabled) {
+  animationCheck_->setEnabled(enabled);
 }
 
 void VimoWindow::closeEvent(QCloseEvent* event) {

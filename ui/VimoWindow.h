@@ -12,11 +12,16 @@
 // (W - 90) / 15 pixels: 609 folded in, 716 folded out. Folded in, the panel that starts at
 // x = 9130 twips therefore lies just outside the client area, as it always did.
 //
-// Lifetime: the window owns the engine, the speech object and its default services; it must be
-// destroyed on the thread that made it. The engine's typing effect runs window events nested inside
-// a handler, so handlers here may re-enter one another (Enter during a sentence, a timer tick).
+// Holiday: on a day the start-up marked as a holiday, `Picture1` plays "Data/vimo_special.gif" of
+// the program folder one frame per `AnimationTimer` tick, switched by `Chk_animation`; the window is
+// the animation's view (AnimationView) and forwards the tick and the click to its AnimationPlayback.
+//
+// Lifetime: the window owns the engine, the speech object, the animation and its default services;
+// it must be destroyed on the thread that made it. The engine's typing effect runs window events nested
+// inside a handler, so handlers here may re-enter one another (Enter during a sentence, a timer tick).
 
 #include <QWidget>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -26,6 +31,7 @@
 #include "ChatView.h"
 #include "MainWindowServer.h"
 #include "Settings.h"
+#include "gif/AnimationPlayback.h"
 
 class ChatEngine;
 class ClickableLabel;
@@ -53,7 +59,8 @@ struct ProgramValues;
 // pass their own so that the window runs without sound and without real waits.
 struct VimoWindowServices {
   ProgramValues& values;
-  // The program folder: "brain.txt", "user.vimo" and "medd.txt". Empty means the current folder.
+  // The program folder: "brain.txt", "user.vimo", "medd.txt" and "Data/vimo_special.gif". Empty
+  // means the current folder.
   std::filesystem::path folder{};
   Waiter* waiter = nullptr;
   EventPump* pump = nullptr;
@@ -68,7 +75,7 @@ struct VimoWindowServices {
   std::optional<ServerSettings> settings{};
 };
 
-class VimoWindow final : public QWidget, public ChatView, public MainWindowView {
+class VimoWindow final : public QWidget, public ChatView, public MainWindowView, public vimo::AnimationView {
   Q_OBJECT
 
  public:
@@ -85,6 +92,7 @@ class VimoWindow final : public QWidget, public ChatView, public MainWindowView 
   MainWindowServer& Server() { return *server_; }
   // The upload window `Vimo_close`, hidden until a shutdown shows it.
   VimoCloseWindow& CloseWindow() { return *closeWindow_; }
+  vimo::AnimationPlayback& Animation() { return *animation_; }
 
   // The window's outer width in twips (see the geometry note above).
   int OuterWidthTwips() const;
@@ -110,6 +118,19 @@ class VimoWindow final : public QWidget, public ChatView, public MainWindowView 
   void SetFlagButtonsEnabled(bool enabled) override;
   void ShowAgain() override;
 
+  // AnimationView: Picture1, AnimationTimer and Chk_animation.
+  int PictureWidth() const override;
+  int PictureHeight() const override;
+  std::uint32_t PictureBackColor() const override;
+  void SetPictureNone() override;
+  void SetPictureStill(const vimo::Raster& still) override;
+  void DrawIntoPicture(const vimo::Raster& surface) override;
+  void SetAnimationTimerInterval(int milliseconds) override;
+  void SetAnimationTimerEnabled(bool enabled) override;
+  int AnimationCheckValue() const override;
+  void SetAnimationCheckValue(int value) override;
+  void SetAnimationCheckEnabled(bool enabled) override;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Form_Unload: the shutdown upload decides whether the window may close.
@@ -122,8 +143,6 @@ class VimoWindow final : public QWidget, public ChatView, public MainWindowView 
   void Form_Load();
   void NavigateWebPage(const std::string& address);
   void ShowAdministratorMessage();
-  // The holiday animation belongs here at load; until it is built a holiday shows the scene.
-  void SetUpHolidayAnimation();
   void SetOuterWidthTwips(int twips);
 
   VimoWindowServices services_;
@@ -136,6 +155,7 @@ class VimoWindow final : public QWidget, public ChatView, public MainWindowView 
   std::unique_ptr<MessageBoxDialogs> ownDialogs_;
   std::unique_ptr<VimoCloseWindow> closeWindow_;
   std::unique_ptr<MainWindowServer> server_;
+  std::unique_ptr<vimo::AnimationPlayback> animation_;
 
   // The controls, named after what they are for; each one's objectName is its name in the window.
   QLabel* picture_ = nullptr;                 // Picture1
