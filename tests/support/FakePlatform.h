@@ -1,5 +1,5 @@
 #pragma once
-// Test stand-ins for the platform interfaces of common/Platform.h, shared by every sync suite:
+// Test stand-ins for the platform interfaces of common/Platform.h, shared by the suites and benchmarks:
 // dialogs answered from a script, a waiter and a pump that only record, and a desktop that records
 // the programs it was asked to start and the addresses it was asked to open. None of them blocks.
 //

@@ -1,6 +1,6 @@
 #pragma once
-// File helpers shared by the sync suites: a program folder of its own per test, and brains of a
-// chosen size in the stored format (an empty line, "*", question, answer; CR LF line ends).
+// File helpers shared by the suites and benchmarks: a program folder of its own per test, and brains
+// of a chosen size in the stored format (an empty line, "*", question, answer; CR LF line ends).
 
 #include <filesystem>
 #include <string>
@@ -10,7 +10,7 @@
 // the object goes. Not copyable: one owner removes it.
 class TempFolder {
  public:
-  explicit TempFolder(std::string_view prefix = "vimo-sync");
+  explicit TempFolder(std::string_view prefix = "vimo-test");
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

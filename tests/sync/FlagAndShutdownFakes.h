@@ -3,14 +3,11 @@
 // flag and shutdown suites. They record what the server class asked of them; the upload window
 // refuses to close, like the real one, unless CloseWindowMayClose is set at that moment.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "FtpTestServer.h"
 #include "MainWindowServer.h"
 #include "ProgramValues.h"
-#include "Settings.h"
 #include "SpeechVoice.h"
 
 class RecordingMainWindow final : public MainWindowView {
@@ -74,13 +71,3 @@ class RecordingVoice final : public SpeechVoice {
   };
   std::vector<Call> spoken;
 };
-
-// The account of the test server, as the program's settings carry it.
-inline ServerSettings SettingsFor(const FtpTestServer& server) {
-  ServerSettings settings;
-  settings.host = "127.0.0.1";
-  settings.port = static_cast<std::int16_t>(server.port());
-  settings.user = server.user();
-  settings.password = server.password();
-  return settings;
-}

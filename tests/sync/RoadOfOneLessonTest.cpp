@@ -14,6 +14,7 @@
 #include "MainWindowServer.h"
 #include "StartupSequence.h"
 #include "SyncTestFiles.h"
+#include "TestServerSettings.h"
 #include "TextFile.h"
 #include "Windows1252.h"
 

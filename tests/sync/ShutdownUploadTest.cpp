@@ -11,6 +11,7 @@
 #include "FlagAndShutdownFakes.h"
 #include "MainWindowServer.h"
 #include "SyncTestFiles.h"
+#include "TestServerSettings.h"
 #include "Windows1252.h"
 
 namespace {

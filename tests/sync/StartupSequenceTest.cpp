@@ -12,6 +12,7 @@
 #include "ServerLayout.h"
 #include "StartupSequence.h"
 #include "SyncTestFiles.h"
+#include "TestServerSettings.h"
 #include "TextFile.h"
 #include "Windows1252.h"
 
@@ -76,15 +77,6 @@ class StartupTest : public ::testing::Test {
     server_->WriteText("användare.txt", "alfa\r\nbeta\r\n");
   }
 
-  ServerSettings Settings() const {
-    ServerSettings settings;
-    settings.host = "127.0.0.1";
-    settings.port = static_cast<std::int16_t>(server_->port());
-    settings.user = server_->user();
-    settings.password = server_->password();
-    return settings;
-  }
-
   // A new window's sequence on the program folder, started by the timer's first tick.
   StartupSequence& Run(const std::string& computer = kComputer) {
     view_ = View{};
@@ -92,7 +84,7 @@ class StartupTest : public ::testing::Test {
     waiter_.waits.clear();
     sequence_ =
         std::make_unique<StartupSequence>(view_, values_, StartupServices{dialogs_, waiter_, pump_, desktop_},
-                                          Settings(), program_.path(), computer);
+                                          SettingsFor(*server_), program_.path(), computer);
     sequence_->Timer_laddanerbrain_Timer();
     return *sequence_;
   }

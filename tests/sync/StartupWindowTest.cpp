@@ -13,6 +13,7 @@
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
 #include "SyncTestFiles.h"
+#include "TestServerSettings.h"
 #include "VimoLoadWindow.h"
 #include "Windows1252.h"
 
@@ -155,9 +156,7 @@ TEST_F(StartupWindowTest, ItsTimerRunsTheStartAndHandsOverOnce) {
   server.WriteText("version.txt", "9,x,0,0\r\n");
   server.WriteText("medd.txt", "a\r\nb\r\n");
   server.WriteText("användare.txt", "");
-  ServerSettings settings{"127.0.0.1", static_cast<std::int16_t>(server.port()), server.user(),
-                          server.password()};
-  auto window = MakeWindow(settings);
+  auto window = MakeWindow(SettingsFor(server));
   int handOvers = 0;
   QObject::connect(window.get(), &VimoLoadWindow::handOverRequested, [&] {
     ++handOvers;
@@ -183,9 +182,7 @@ TEST_F(StartupWindowTest, EndingTheProgramHidesTheWindowAndAsksToQuit) {
   FtpTestServer server;
   server.WriteText("index.html", "x\r\n");
   server.WriteText("brain2.txt", BrainText(3));
-  ServerSettings settings{"127.0.0.1", static_cast<std::int16_t>(server.port()), server.user(),
-                          server.password()};
-  auto window = MakeWindow(settings);
+  auto window = MakeWindow(SettingsFor(server));
   int ends = 0;
   QObject::connect(window.get(), &VimoLoadWindow::endRequested, [&] { ++ends; });
   dialogs_.AnswerNext(DialogAnswer::No);

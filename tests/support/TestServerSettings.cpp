@@ -1,0 +1,12 @@
+#include "TestServerSettings.h"
+
+#include <cstdint>
+
+ServerSettings SettingsFor(const FtpTestServer& server) {
+  ServerSettings settings;
+  settings.host = "127.0.0.1";
+  settings.port = static_cast<std::int16_t>(server.port());
+  settings.user = server.user();
+  settings.password = server.password();
+  return settings;
+}
