@@ -146,10 +146,12 @@ void ChatEngine::Say(const std::string& text) {
   // A nested handler may change whatever `text` refers to; the sentence is fixed now.
   const std::string sentence = text;
   Speak(sentence);
+  // 1 up to the limit; above it, the smallest step that keeps within the limit's number of waits.
+  const std::size_t step = (sentence.size() + kLongestTypedPerCharacter - 1) / kLongestTypedPerCharacter;
   std::string shown;
   shown.reserve(sentence.size());
-  for (const char c : sentence) {
-    shown.push_back(c);
+  while (shown.size() < sentence.size()) {
+    shown.append(sentence, shown.size(), step);
     view_.SetReplyCaption(shown);
     waiter_.Wait(kTypingPauseMs);
     pump_.ProcessEvents();

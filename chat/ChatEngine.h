@@ -9,6 +9,7 @@
 // nested inside another's Say. A nested Say takes over the reply caption; when it returns, the
 // outer one continues from its next character. Every handler works on its own copy of the text.
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -44,8 +45,11 @@ class ChatEngine {
   void Chk_tal_Click();
 
   // Speaks the text (when Chk_tal is checked and a voice exists) and types it into Svar, one more
-  // character at a time with a 10 ms wait and the window's events after each.
+  // character at a time with a 10 ms wait and the window's events after each. A text longer than
+  // kLongestTypedPerCharacter advances several characters per wait instead, so that its typing
+  // takes no more waits than that; otherwise a 10 MB line would keep the bot typing for a day.
   void Say(const std::string& text);
+  static constexpr std::size_t kLongestTypedPerCharacter = 500;
 
   const std::string& LastQuestion() const { return lastQuestion_; }
   bool TeachMode() const { return teachMode_; }

@@ -118,6 +118,64 @@ TEST_F(ReplyEngineTest, SayTypesCharacterByCharacterAndNestedSayTakesOver) {
   EXPECT_EQ(view_.captions, (std::vector<std::string>{"a", "ab", "X", "XY", "abc", "abcd"}));
 }
 
+TEST_F(ReplyEngineTest, LongSentencesTypeSeveralCharactersPerWaitWithinTheLimit) {
+  constexpr std::size_t limit = ChatEngine::kLongestTypedPerCharacter;
+  view_.keepCaptions = true;
+  const auto sentenceOf = [](std::size_t length) {
+    std::string text(length, 'a');
+    for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<char>('a' + i % 26);
+    return text;
+  };
+  // Checks that every caption is a longer start of the text, the last the whole text, and that
+  // each one had its wait and its events.
+  const auto expectTypedOut = [this](const std::string& text, std::size_t expectedSteps) {
+    ASSERT_EQ(view_.captions.size(), expectedSteps);
+    for (std::size_t i = 0; i < view_.captions.size(); ++i) {
+      ASSERT_EQ(text.compare(0, view_.captions[i].size(), view_.captions[i]), 0) << "caption " << i;
+      if (i > 0) {
+        ASSERT_GT(view_.captions[i].size(), view_.captions[i - 1].size()) << "caption " << i;
+      }
+    }
+    EXPECT_EQ(view_.captions.back(), text);
+    EXPECT_EQ(waiter_.waits, std::vector<int>(expectedSteps, 10));
+    EXPECT_EQ(pump_.calls, static_cast<int>(expectedSteps));
+  };
+  const std::pair<std::size_t, std::size_t> lengthsAndSteps[] = {
+      {limit, limit},                // the longest text still typed one character at a time
+      {limit + 1, (limit + 2) / 2},  // two at a time
+      {100000, limit},               // an echoed 100 000-character input
+      {100 * limit + 1, 100 * limit / 101 + 1},
+  };
+  for (const auto& [length, steps] : lengthsAndSteps) {
+    SCOPED_TRACE(length);
+    view_.captions.clear();
+    waiter_.waits.clear();
+    pump_.calls = 0;
+    const std::string text = sentenceOf(length);
+    engine_.Say(text);
+    expectTypedOut(text, steps);
+    EXPECT_EQ(voice_.spoken.back().first, text) << "the whole sentence is spoken, not a step of it";
+    if (length == limit) {
+      for (std::size_t i = 0; i < steps; ++i) ASSERT_EQ(view_.captions[i].size(), i + 1);
+    }
+  }
+
+  // A nested sentence still takes over and the long one then goes on to its end.
+  view_.captions.clear();
+  pump_.calls = 0;
+  pump_.hook = [this](int call) {
+    if (call == 3) engine_.Say("XY");
+  };
+  const std::string text = sentenceOf(4 * limit);
+  engine_.Say(text);
+  ASSERT_GE(view_.captions.size(), 6u);
+  EXPECT_EQ(view_.captions[2], text.substr(0, 12));
+  EXPECT_EQ(view_.captions[3], "X");
+  EXPECT_EQ(view_.captions[4], "XY");
+  EXPECT_EQ(view_.captions[5], text.substr(0, 16));
+  EXPECT_EQ(view_.caption, text);
+}
+
 TEST_F(ReplyEngineTest, EnterDuringTheTeachingPromptIsTakenAsTheAnswer) {
   pump_.hook = [this](int call) {
     if (call != 1) return;
