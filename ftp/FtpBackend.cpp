@@ -98,6 +98,9 @@ int ReplyCode(const std::string& reply) {
   return code;
 }
 
+// How long a closing session waits for the server to answer its goodbye (the shortest libcurl allows).
+constexpr long kGoodbyeSeconds = 1;
+
 long WholeSeconds(std::chrono::milliseconds duration) {
   auto seconds = (duration.count() + 999) / 1000;
   return seconds < 1 ? 1 : static_cast<long>(seconds);
@@ -461,6 +464,10 @@ struct FtpSession::State {
   void EndMultiTransfer() {
     if (multi == nullptr) return;
     curl_multi_remove_handle(multi, easy);
+    // The piecewise transfer's connection belongs to this multi handle and says goodbye with it.
+    PrepareGoodbye();
+    curl_multi_add_handle(multi, easy);
+    curl_multi_remove_handle(multi, easy);
     curl_multi_cleanup(multi);
     multi = nullptr;
   }
@@ -490,11 +497,29 @@ struct FtpSession::State {
     return error == kNoError;
   }
 
+  // The goodbye's reply tells us nothing, so a server that has gone quiet must not hold a closing (often
+  // a destructor, at program end, or the end of a piecewise transfer) for the whole stall bound.
+  // libcurl says goodbye from the connection cache of a multi handle, which takes its reply bound from
+  // the last request added to it; this readies the easy handle to hand over the short bound.
+  void PrepareGoodbye() {
+    curl_easy_reset(easy);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, kGoodbyeSeconds);
+  }
+
+  // For the connection of whole-file transfers and commands, kept by the easy handle's own multi
+  // handle: a request without an address reaches that cache and fails at once, without a word sent.
+  void ShortenTheGoodbye() {
+    PrepareGoodbye();
+    curl_easy_perform(easy);
+  }
+
   void TearDown() {
     if (easy == nullptr) return;
     EndMultiTransfer();
     NotifyEmpty(kStatusClosingConnection);
     silent = true;
+    ShortenTheGoodbye();
     curl_easy_cleanup(easy);
     easy = nullptr;
     silent = false;
@@ -655,8 +680,10 @@ std::unique_ptr<FtpFileHandle> FtpSession::OpenFile(std::string_view remote, uin
   state.multi = curl_multi_init();
   curl_multi_add_handle(state.multi, state.easy);
   state.DriveUntil([&] { return state.transferAccepted || state.closeRequested; });
-  if (!state.transferAccepted || (state.transferDone && state.transferResult != CURLE_OK) ||
-      state.closeRequested) {
+  // Once the server has accepted the transfer the handle exists, even if the transfer has already ended
+  // (a small file, or a connection that broke off, can arrive whole with the acceptance): the bytes
+  // that came are read from the handle before its error, and closing it is the transfer's end.
+  if (!state.transferAccepted || state.closeRequested) {
     int32_t error =
         state.closeRequested ? kErrorOperationCancelled : state.ErrorFromCurl(state.transferResult);
     if (error == kNoError) error = kErrorInternal;

@@ -16,7 +16,7 @@ import sys
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import ActiveDTP, DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 WIRE_ENCODING = "cp1252"
@@ -44,6 +44,8 @@ def parse_arguments():
                         help="only drop transfers of this file name")
     parser.add_argument("--stall-name", action="append", default=[],
                         help="accept the transfer of this name, then never move data or answer")
+    parser.add_argument("--silent-quit", action="store_true",
+                        help="never answer QUIT, like a server that has gone quiet")
     return parser.parse_args()
 
 
@@ -65,6 +67,23 @@ class WireEncodedFS(AbstractedFS):
     def format_mlsx(self, basedir, listing, perms, facts, ignore_err=True):
         for line in super().format_mlsx(basedir, listing, perms, facts, ignore_err):
             yield to_wire(line)
+
+
+class HandingOverActiveDTP(ActiveDTP):
+    """Active data connector that lets go of its socket once the data handler has it.
+
+    pyftpdlib keeps the connector after the hand-over and closes it again when the session closes or
+    asks for its next data connection. By then its descriptor number may belong to another client's
+    control connection, which the second close would silently take out of the poller: that client
+    never hears another reply.
+    """
+
+    def handle_connect(self):
+        super().handle_connect()
+        handler = self.cmd_channel.data_channel
+        if handler is not None and handler.socket is self.socket:
+            self._fileno = None
+            self.socket = None
 
 
 class RefusingAuthorizer(DummyAuthorizer):
@@ -136,6 +155,7 @@ def make_handler(options):
     class FaultyHandler(FTPHandler):
         abstracted_fs = WireEncodedFS
         dtp_handler = FaultyDTPHandler
+        active_dtp = HandingOverActiveDTP
         # sendfile() would bypass the byte counting of the drop switch.
         use_sendfile = options.drop_after_bytes is None
         banner = "Vimo test server ready."
@@ -160,6 +180,9 @@ def make_handler(options):
         def pre_process_command(self, line, cmd, arg):
             if getattr(self, "_vimo_stalled", False):
                 return  # a stalled session never answers again
+            if cmd == "QUIT" and options.silent_quit:
+                self.logline("<- %s" % line)
+                return
             if cmd in NAMED_COMMANDS and base_name(arg) in fail_names:
                 self.logline("<- %s" % line)
                 self.respond("550 %s: refused by the test server." % arg)

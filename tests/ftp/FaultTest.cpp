@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 #include "FtpTestHelpers.h"
 
@@ -123,6 +124,21 @@ TEST_F(Faults, DroppedDownloadKeepsTheOldLocalFileOrThePartialChunks) {
   EXPECT_EQ(listener.errors, std::vector<std::string>{"!Connection has been terminated"});
   EXPECT_EQ(ReadLocal(local / "partial.txt"), PatternBytes(3000));
   EXPECT_EQ(listener.completions, 1);
+
+  // The same break when the acceptance, the bytes and the drop are all waiting by the time the client
+  // first looks at the connection, as on a busy machine: the client dawdles after each command it sends.
+  listener.Clear();
+  ASSERT_TRUE(ConnectTo(ftp, server));
+  ftp.ShowAllMessages(true);
+  listener.onStatus = [](const std::string& status) {
+    if (status.rfind("Request sent", 0) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  };
+  EXPECT_FALSE(ftp.DownloadFile("brain.txt", local / "late.txt"));
+  listener.onStatus = nullptr;
+  EXPECT_EQ(listener.errors, std::vector<std::string>{"!Connection has been terminated"});
+  EXPECT_EQ(ReadLocal(local / "late.txt"), PatternBytes(3000));
+  EXPECT_EQ(listener.completions, 1);
+  ftp.ShowAllMessages(false);
   ExpectUsableAgain();
 }
 

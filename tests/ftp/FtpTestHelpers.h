@@ -26,6 +26,7 @@ class RecordingListener : public CFtpListener {
   void StatusMsg(const std::string& Msg) override {
     statuses.push_back(Msg);
     events.push_back("status " + Msg);
+    if (onStatus) onStatus(Msg);
   }
   void TransferProgress(int32_t nPercent, double fBytesReceived, double fFileSize) override {
     progress.push_back({nPercent, fBytesReceived, fFileSize});
@@ -54,6 +55,7 @@ class RecordingListener : public CFtpListener {
   std::function<void()> onCompleted;
   std::function<void()> onProgress;
   std::function<void(const std::string&)> onError;
+  std::function<void(const std::string&)> onStatus;
 };
 
 // Short bounds so that fault tests end in seconds.

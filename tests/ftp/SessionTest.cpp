@@ -109,6 +109,32 @@ TEST_F(Session, LastResponseInfoKeepsTheServersReplyAfterClosing) {
   EXPECT_TRUE(reply[0] >= '1' && reply[0] <= '5') << reply;
 }
 
+TEST_F(Session, NoCallWaitsOutTheStallBoundForAServerThatNeverSaysGoodbye) {
+  FtpTestServer server({"--silent-quit"});
+  server.WriteFile("a.txt", "a");
+  ScratchFolder local;
+  FtpLimits patient = ShortLimits();
+  patient.stallTimeout = std::chrono::seconds(20);
+  for (bool byDestructor : {false, true}) {
+    SCOPED_TRACE(byDestructor ? "destructor" : "CloseConnection");
+    auto client = std::make_unique<CFtp>();
+    client->Port(static_cast<int16_t>(server.port()));
+    client->SetLimits(patient);
+    ASSERT_TRUE(client->Connect("127.0.0.1", server.user(), server.password()));
+    // A piecewise transfer says goodbye on its own connection when it ends; the session does at closing.
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(client->GetFile("a.txt", local / "a.txt"));
+    ASSERT_TRUE(client->DownloadFile("a.txt", local / "b.txt"));
+    if (byDestructor) {
+      client.reset();
+    } else {
+      client->CloseConnection();
+      EXPECT_FALSE(client->IsConnected());
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, patient.stallTimeout / 2);
+  }
+}
+
 TEST_F(Session, DestroyingTheObjectClosesItsConnection) {
   FtpTestServer server;
   {
@@ -121,3 +147,28 @@ TEST_F(Session, DestroyingTheObjectClosesItsConnection) {
 }
 
 }  // namespace
+
+TEST_F(Session, ClosingOneObjectLeavesTheOthersSessionWorkingInEitherOrder) {
+  FtpTestServer server;
+  server.WriteFile("here.txt", "here");
+  ScratchFolder local;
+  for (bool oldestFirst : {true, false}) {
+    SCOPED_TRACE(oldestFirst ? "oldest first" : "newest first");
+    auto older = std::make_unique<CFtp>();
+    auto newer = std::make_unique<CFtp>();
+    for (CFtp* each : {older.get(), newer.get()}) {
+      ASSERT_TRUE(ConnectTo(*each, server));
+      each->SetListener(&listener);
+      EXPECT_FALSE(each->GetFile("missing.txt", local / "missing.txt"));
+    }
+    std::unique_ptr<CFtp>& goesFirst = oldestFirst ? older : newer;
+    std::unique_ptr<CFtp>& staysOn = oldestFirst ? newer : older;
+    goesFirst.reset();
+    listener.Clear();
+    EXPECT_TRUE(staysOn->GetFile("here.txt", local / "here.txt")) << testing::PrintToString(listener.errors);
+    auto start = std::chrono::steady_clock::now();
+    staysOn.reset();
+    // The server answers the goodbye at once, so nothing waits for the stall bound of ShortLimits().
+    EXPECT_LT(std::chrono::steady_clock::now() - start, ShortLimits().stallTimeout);
+  }
+}
