@@ -8,6 +8,7 @@
 #include "FtpTestServer.h"
 #include "StartupSequence.h"
 #include "SyncTestFiles.h"
+#include "TestServerSettings.h"
 #include "UpdaterLogic.h"
 #include "Windows1252.h"
 
@@ -41,10 +42,6 @@ class HandOverTest : public ::testing::Test {
     int closed = 0;
   };
 
-  ServerSettings Settings() const {
-    return {"127.0.0.1", static_cast<std::int16_t>(server_.port()), server_.user(), server_.password()};
-  }
-
   FtpTestServer server_;
   TempFolder program_{"vimo-handover"};
   ScriptedDialogs dialogs_;
@@ -67,7 +64,7 @@ TEST_F(HandOverTest, NewerVersionOnTheServerEndsInTheNewBuildRunning) {
   ProgramValues values;
   {
     StartupSequence startup(startupWindow, values, StartupServices{dialogs_, waiter_, pump_, desktop_},
-                            Settings(), program_.path(), "testdator");
+                            SettingsFor(server_), program_.path(), "testdator");
     startup.Timer_laddanerbrain_Timer();
     EXPECT_EQ(startup.outcome(), StartupSequence::Outcome::Ended) << server_.log();
   }
@@ -76,7 +73,7 @@ TEST_F(HandOverTest, NewerVersionOnTheServerEndsInTheNewBuildRunning) {
   EXPECT_EQ(ReadBytes(program_ / "Vimo"), "version 9");
 
   UpdaterWindow updaterWindow;
-  UpdaterLogic updater(updaterWindow, dialogs_, pump_, desktop_, Settings(), program_.path());
+  UpdaterLogic updater(updaterWindow, dialogs_, pump_, desktop_, SettingsFor(server_), program_.path());
   updater.Form_Load();
   EXPECT_EQ(updaterWindow.status, W("Version 10 av Vimo har släppts!"));
   EXPECT_EQ(updaterWindow.news, W("Nytt,bättre"));

@@ -12,6 +12,7 @@
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
 #include "SyncTestFiles.h"
+#include "TestServerSettings.h"
 #include "UpdaterLogic.h"
 #include "Windows1252.h"
 #include "ftp/FtpLimits.h"
@@ -82,10 +83,7 @@ class UpdaterLogicTest : public ::testing::Test {
     server_.emplace(std::move(switches));
     WriteBytes(folder_ / "Vimo", kOldBuild);
     fs::permissions(folder_ / "Vimo", fs::perms::owner_read | fs::perms::owner_write);
-    logic_.emplace(view_, dialogs_, pump_, desktop_,
-                   ServerSettings{"127.0.0.1", static_cast<std::int16_t>(server_->port()), server_->user(),
-                                  server_->password()},
-                   folder_.path());
+    logic_.emplace(view_, dialogs_, pump_, desktop_, SettingsFor(*server_), folder_.path());
   }
 
   // Every file of the program folder, to catch temporary files left behind.
