@@ -1,6 +1,8 @@
 #include "gif/Raster.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <map>
 #include <new>
 
 // AddressSanitizer does not watch mapped memory: sanitized builds keep the ordinary heap so
@@ -23,7 +25,100 @@ namespace vimo {
 namespace {
 
 #if defined(VIMO_MAP_PIXELS)
-constexpr std::size_t kMappedBytes = 64 * 1024;
+constexpr std::size_t kPooledBytes = 16 * 1024;
+constexpr std::size_t kHugePage = 2 << 20;
+constexpr std::size_t kChunkBytes = 4 * kHugePage;
+constexpr std::size_t kBlockAlignment = 64;
+
+constexpr std::size_t RoundUp(std::size_t value, std::size_t step) {
+  return (value + step - 1) / step * step;
+}
+
+// Large pixel blocks are carved out of 2 MiB-aligned chunks that the kernel may back with huge
+// pages. A load keeps two screen-sized rasters per frame; mapped 4 KiB page by page, faulting
+// those pages in cost several times the decoding itself, and on virtual machines with shadow page
+// tables far more. Blocks are handed out in order; the block freed last in a chunk gives its room
+// back at once, the rest when the whole chunk is free, which suits rasters that live and die with
+// their load. The chunk in use is kept when it empties so that the next load starts in it.
+// Not thread-safe: the program has no threads.
+class ChunkPool {
+ public:
+  void* Allocate(std::size_t bytes) {
+    bytes = RoundUp(bytes, kBlockAlignment);
+    if (bytes > kChunkBytes / 2) {
+      // Too large to share a chunk: a chunk of its own, never made the current one.
+      Chunk& own = NewChunk(RoundUp(bytes, kHugePage));
+      own.used = bytes;
+      own.live = 1;
+      return own.base;
+    }
+    if (current_ == nullptr || current_->size - current_->used < bytes) {
+      Chunk* previous = current_;
+      current_ = &NewChunk(kChunkBytes);
+      if (previous != nullptr && previous->live == 0) Release(*previous);
+    }
+    char* block = current_->base + current_->used;
+    current_->used += bytes;
+    ++current_->live;
+    return block;
+  }
+
+  void Free(void* pointer, std::size_t bytes) {
+    bytes = RoundUp(bytes, kBlockAlignment);
+    auto found = chunks_.upper_bound(static_cast<char*>(pointer));
+    --found;  // every block lies in a chunk that starts at or before it
+    Chunk& chunk = found->second;
+    if (static_cast<char*>(pointer) + bytes == chunk.base + chunk.used) chunk.used -= bytes;
+    if (--chunk.live > 0) return;
+    if (&chunk == current_)
+      chunk.used = 0;
+    else
+      Release(chunk);
+  }
+
+ private:
+  struct Chunk {
+    char* base = nullptr;
+    std::size_t size = 0;
+    std::size_t used = 0;
+    std::size_t live = 0;
+  };
+
+  Chunk& NewChunk(std::size_t size) {
+    // Over-map by one huge page and cut the ends off to get an aligned chunk.
+    void* mapped =
+        mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    char* start = static_cast<char*>(mapped);
+    char* base = reinterpret_cast<char*>(RoundUp(reinterpret_cast<std::uintptr_t>(start), kHugePage));
+    if (base > start) munmap(start, static_cast<std::size_t>(base - start));
+    const std::size_t tail = static_cast<std::size_t>(start + size + kHugePage - (base + size));
+    if (tail > 0) munmap(base + size, tail);
+    // Both are hints: without huge pages the chunk is still filled in at once.
+    madvise(base, size, MADV_HUGEPAGE);
+#if defined(MADV_POPULATE_WRITE)
+    madvise(base, size, MADV_POPULATE_WRITE);
+#endif
+    Chunk& chunk = chunks_[base];
+    chunk.base = base;
+    chunk.size = size;
+    return chunk;
+  }
+
+  void Release(Chunk& chunk) {
+    munmap(chunk.base, chunk.size);
+    chunks_.erase(chunk.base);
+  }
+
+  std::map<char*, Chunk> chunks_;  // by base address; map nodes keep their place
+  Chunk* current_ = nullptr;
+};
+
+// Never destroyed: rasters held by static objects may be freed after every static destructor ran.
+ChunkPool& Pool() {
+  static ChunkPool* const pool = new ChunkPool;
+  return *pool;
+}
 #endif
 
 }  // namespace
@@ -33,12 +128,7 @@ T* PixelAllocator<T>::allocate(std::size_t count) {
   if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
   const std::size_t bytes = count * sizeof(T);
 #if defined(VIMO_MAP_PIXELS)
-  if (bytes >= kMappedBytes) {
-    void* block =
-        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (block == MAP_FAILED) throw std::bad_alloc();
-    return static_cast<T*>(block);
-  }
+  if (bytes >= kPooledBytes) return static_cast<T*>(Pool().Allocate(bytes));
 #endif
   return static_cast<T*>(::operator new(bytes));
 }
@@ -47,8 +137,8 @@ template <typename T>
 void PixelAllocator<T>::deallocate(T* pointer, std::size_t count) noexcept {
 #if defined(VIMO_MAP_PIXELS)
   const std::size_t bytes = count * sizeof(T);
-  if (bytes >= kMappedBytes) {
-    munmap(pointer, bytes);
+  if (bytes >= kPooledBytes) {
+    Pool().Free(pointer, bytes);
     return;
   }
 #else

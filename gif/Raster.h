@@ -6,9 +6,9 @@
 
 namespace vimo {
 
-// Allocates pixel memory. Large blocks are mapped with their pages filled in at once: a load
-// keeps two screen-sized rasters per frame, and faulting their pages in one by one cost more
-// than decoding the frames.
+// Allocates pixel memory. Large blocks come from a process-wide pool of huge-page-aligned chunks
+// filled in at once (see Raster.cpp): a load keeps two screen-sized rasters per frame, and
+// faulting their pages in one by one cost more than decoding the frames. Not thread-safe.
 template <typename T>
 struct PixelAllocator {
   using value_type = T;
