@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <utility>
+#include <vector>
+
 #include "GifStreams.h"
 #include "gif/SingleFrameDecoder.h"
 #include "gif/clsGIF.h"
@@ -187,6 +191,35 @@ TEST(RasterTest, CopiesClipAtEveryEdge) {
     r.SetPixel(3, 0, 2);
     return r;
   }());
+}
+
+// Large pixel blocks share memory chunks: blocks freed in any order must never let another
+// raster's pixels be overwritten.
+TEST(RasterTest, RastersKeepTheirPixelsWhateverOrderOthersAreFreedIn) {
+  const auto holds = [](const Raster& raster, std::uint32_t value) {
+    for (int y = 0; y < raster.Height(); ++y)
+      for (int x = 0; x < raster.Width(); ++x)
+        if (raster.Row(y)[x] != value) return false;
+    return true;
+  };
+  // From below the pooled size up to one larger than a whole chunk.
+  const int sizes[][2] = {{60, 60}, {64, 64}, {160, 100}, {603, 202}, {1000, 1000}, {1100, 1100}};
+  std::vector<std::pair<Raster, std::uint32_t>> live;
+  std::uint32_t next = 1;
+  for (int round = 0; round < 4; ++round) {
+    for (const auto& size : sizes) {
+      live.emplace_back(Raster(size[0], size[1], next), next);
+      ++next;
+    }
+    // A copy, then every other raster freed: holes in the middle and at the end of chunks.
+    live.emplace_back(live.front().first, live.front().second);
+    for (auto i = static_cast<std::ptrdiff_t>(live.size()) - 1; i >= 0; i -= 2) live.erase(live.begin() + i);
+    for (const auto& [raster, value] : live) ASSERT_TRUE(holds(raster, value)) << "raster of " << value;
+  }
+  live.clear();
+  // And once all are gone.
+  Raster after(603, 202, 7);
+  EXPECT_TRUE(holds(after, 7));
 }
 
 }  // namespace
