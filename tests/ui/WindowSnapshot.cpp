@@ -1,12 +1,16 @@
-// Renders the main window to PNG files for a look by eye, folded in after one exchange and folded
-// out: vimo_window_snapshot [output folder, default the system's temporary folder].
+// Renders the main window to PNG files for a look by eye, folded in after one exchange, folded
+// out, and on a holiday after a few ticks of the demo animation:
+// vimo_window_snapshot [output folder, default the system's temporary folder].
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPixmap>
 #include <QTest>
+#include <QTimer>
+#include <filesystem>
 
 #include "ProgramValues.h"
 #include "UiTestDoubles.h"
@@ -38,5 +42,25 @@ int main(int argc, char* argv[]) {
   const bool folded = window.grab().save(QDir(output).filePath(QStringLiteral("vimo.png")));
   window.Cmd_inställningar_Click();
   const bool unfolded = window.grab().save(QDir(output).filePath(QStringLiteral("vimo_panel.png")));
-  return folded && unfolded ? 0 : 1;
+
+  std::filesystem::create_directories(folder.Path() / "Data");
+  std::filesystem::copy_file(std::filesystem::path(VIMO_SOURCE_DIR) / "data/server/vimo_special.gif",
+                             folder.Path() / "Data/vimo_special.gif");
+  values.HolidayToday = true;
+  values.HolidayAnimationInterval = 100;
+  VimoWindow holiday(VimoWindowServices{values, folder.Path(), &waiter, &pump, &random, &clock,
+                                        [&speech] { return std::make_unique<RecordingVoice>(speech); }});
+  holiday.show();
+  holiday.findChild<QTimer*>(QStringLiteral("AnimationTimer"))->stop();
+  bool animated = holiday.grab().save(QDir(output).filePath(QStringLiteral("vimo_holiday_still.png")));
+  for (int tick = 1; tick <= 8; ++tick) {
+    QMetaObject::invokeMethod(holiday.findChild<QTimer*>(QStringLiteral("AnimationTimer")), "timeout");
+    if (tick == 3 || tick == 6)
+      animated =
+          holiday.grab().save(QDir(output).filePath(QStringLiteral("vimo_holiday_%1.png").arg(tick))) &&
+          animated;
+  }
+  holiday.Cmd_inställningar_Click();
+  animated = holiday.grab().save(QDir(output).filePath(QStringLiteral("vimo_holiday_panel.png"))) && animated;
+  return folded && unfolded && animated ? 0 : 1;
 }
