@@ -50,14 +50,14 @@ testing::AssertionResult SameRaster(const Raster& actual, const Raster& expected
 class CompositionTest : public testing::Test {
  protected:
   void Load(std::vector<TestImage> images, int width = 40, int height = 30) {
-    TestGif spec;
-    spec.width = width;
-    spec.height = height;
-    spec.globalTable = kPalette;
-    spec.images = std::move(images);
-    const Bytes stream = test::Encode(spec);
+    TestGif layout;
+    layout.width = width;
+    layout.height = height;
+    layout.globalTable = kPalette;
+    layout.images = std::move(images);
+    const Bytes stream = test::Encode(layout);
     ASSERT_TRUE(gif.LoadGIF(std::span<const std::uint8_t>(stream)));
-    ASSERT_EQ(gif.Frames().Count(), static_cast<std::int32_t>(spec.images.size()));
+    ASSERT_EQ(gif.Frames().Count(), static_cast<std::int32_t>(layout.images.size()));
   }
   const Raster& Composite(int n) { return *gif.Frames().Item(n).hdc(); }
 

@@ -48,32 +48,32 @@ void PutImage(GifFileType* gif, const TestImage& image) {
 
 }  // namespace
 
-Bytes Encode(const TestGif& spec) {
+Bytes Encode(const TestGif& layout) {
   Bytes out;
   int error = 0;
   GifFileType* gif = EGifOpen(&out, WriteToVector, &error);
   if (gif == nullptr) throw std::runtime_error("EGifOpen failed");
-  EGifSetGifVersion(gif, spec.gif89);
-  ColorMapObject* global = spec.globalTable.empty() ? nullptr : MakeMap(spec.globalTable);
-  const int screen = EGifPutScreenDesc(gif, spec.width, spec.height, 8, spec.background, global);
+  EGifSetGifVersion(gif, layout.gif89);
+  ColorMapObject* global = layout.globalTable.empty() ? nullptr : MakeMap(layout.globalTable);
+  const int screen = EGifPutScreenDesc(gif, layout.width, layout.height, 8, layout.background, global);
   GifFreeMapObject(global);
   Check(screen, "screen");
-  if (spec.netscape) {
+  if (layout.netscape) {
     const GifByteType loop[] = {1, 0, 0};
     Check(EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE), "leader");
     Check(EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0"), "netscape");
     Check(EGifPutExtensionBlock(gif, 3, loop), "loop");
     Check(EGifPutExtensionTrailer(gif), "trailer");
   }
-  if (!spec.otherApplication.empty()) {
+  if (!layout.otherApplication.empty()) {
     const GifByteType data[] = {'d', 'a', 't', 'a', '!'};
     Check(EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE), "leader");
-    Check(EGifPutExtensionBlock(gif, 11, spec.otherApplication.data()), "identifier");
+    Check(EGifPutExtensionBlock(gif, 11, layout.otherApplication.data()), "identifier");
     Check(EGifPutExtensionBlock(gif, 5, data), "data");
     Check(EGifPutExtensionBlock(gif, 2, data), "more data");
     Check(EGifPutExtensionTrailer(gif), "trailer");
   }
-  for (const TestImage& image : spec.images) {
+  for (const TestImage& image : layout.images) {
     if (image.graphicControl) {
       GraphicsControlBlock block{image.disposal, image.userInput, image.delay, image.transparentIndex};
       GifByteType bytes[4];
@@ -89,7 +89,7 @@ Bytes Encode(const TestGif& spec) {
   Check(EGifCloseFile(gif, &error), "close");
   // The encoder only writes 89a when it has seen an extension; tests ask for a version.
   out[3] = '8';
-  out[4] = spec.gif89 ? '9' : '7';
+  out[4] = layout.gif89 ? '9' : '7';
   return out;
 }
 

@@ -59,13 +59,13 @@ TEST_F(ParserTest, BackgroundIndexOutsideTheTableKeepsTheEarlierBackColor) {
 }
 
 TEST_F(ParserTest, Version87aIsParsedLike89aAndLowerCaseSignatureIsRefused) {
-  TestGif spec;
-  spec.width = 4;
-  spec.height = 4;
-  spec.globalTable = kPalette;
-  spec.images = {Solid(0, 0, 4, 4, 1), Solid(1, 1, 2, 2, 2)};
-  spec.gif89 = false;
-  Bytes stream = test::Encode(spec);
+  TestGif layout;
+  layout.width = 4;
+  layout.height = 4;
+  layout.globalTable = kPalette;
+  layout.images = {Solid(0, 0, 4, 4, 1), Solid(1, 1, 2, 2, 2)};
+  layout.gif89 = false;
+  Bytes stream = test::Encode(layout);
   ASSERT_EQ(std::string(stream.begin(), stream.begin() + 6), "GIF87a");
   EXPECT_TRUE(Load(stream));
   EXPECT_EQ(gif.Frames().Count(), 2);
@@ -81,12 +81,12 @@ TEST_F(ParserTest, Version87aIsParsedLike89aAndLowerCaseSignatureIsRefused) {
 }
 
 TEST_F(ParserTest, MissingFileRaisesGIFErrorAndEmptiesTheDecoder) {
-  TestGif spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.globalTable = kPalette;
-  spec.images = {Solid(0, 0, 2, 2, 1)};
-  ASSERT_TRUE(Load(test::Encode(spec)));
+  TestGif layout;
+  layout.width = 2;
+  layout.height = 2;
+  layout.globalTable = kPalette;
+  layout.images = {Solid(0, 0, 2, 2, 1)};
+  ASSERT_TRUE(Load(test::Encode(layout)));
   ASSERT_EQ(gif.Frames().Count(), 1);
 
   std::vector<std::string> events;
@@ -100,12 +100,12 @@ TEST_F(ParserTest, MissingFileRaisesGIFErrorAndEmptiesTheDecoder) {
 }
 
 TEST_F(ParserTest, LoadsFromAFileAndFromTheProgramsResources) {
-  TestGif spec;
-  spec.width = 3;
-  spec.height = 2;
-  spec.globalTable = kPalette;
-  spec.images = {Solid(0, 0, 3, 2, 3), Solid(0, 0, 1, 1, 1)};
-  const Bytes stream = test::Encode(spec);
+  TestGif layout;
+  layout.width = 3;
+  layout.height = 2;
+  layout.globalTable = kPalette;
+  layout.images = {Solid(0, 0, 3, 2, 3), Solid(0, 0, 1, 1, 1)};
+  const Bytes stream = test::Encode(layout);
   const auto path =
       std::filesystem::temp_directory_path() / ("vimo_gif_parser_" + std::to_string(::getpid()) + ".gif");
   test::WriteFile(path, stream);
@@ -147,14 +147,14 @@ TEST_F(ParserTest, AFullGlobalTablePutsTheFirstLabelAt782) {
   std::vector<Rgb> table;
   for (int i = 0; i < 256; ++i)
     table.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 7});
-  TestGif spec;
-  spec.width = 3;
-  spec.height = 1;
-  spec.globalTable = table;
+  TestGif layout;
+  layout.width = 3;
+  layout.height = 1;
+  layout.globalTable = table;
   TestImage image = Solid(0, 0, 3, 1, 0);
   image.indices = {0, 128, 255};
-  spec.images = {image};
-  const Bytes stream = test::Encode(spec);
+  layout.images = {image};
+  const Bytes stream = test::Encode(layout);
   ASSERT_EQ(stream[782], 0xF9);
   ASSERT_TRUE(Load(stream));
   EXPECT_EQ(gif.pixel(), 7);
@@ -167,14 +167,14 @@ TEST_F(ParserTest, AFullGlobalTablePutsTheFirstLabelAt782) {
 }
 
 TEST_F(ParserTest, ApplicationBlocksAreSkippedAndTheHeaderKeepsThem) {
-  TestGif spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.globalTable = kPalette;
-  spec.netscape = true;
-  spec.otherApplication = "XMP DataXMP";
-  spec.images = {Solid(0, 0, 2, 2, 1), Solid(0, 0, 2, 2, 2)};
-  const Bytes stream = test::Encode(spec);
+  TestGif layout;
+  layout.width = 2;
+  layout.height = 2;
+  layout.globalTable = kPalette;
+  layout.netscape = true;
+  layout.otherApplication = "XMP DataXMP";
+  layout.images = {Solid(0, 0, 2, 2, 1), Solid(0, 0, 2, 2, 2)};
+  const Bytes stream = test::Encode(layout);
   ASSERT_TRUE(Load(stream));
   EXPECT_EQ(gif.Frames().Count(), 2);
   // Header, table, the 19-byte NETSCAPE2.0 block and the 24-byte other block.
@@ -199,30 +199,30 @@ TEST_F(ParserTest, ApplicationBlocksAreSkippedAndTheHeaderKeepsThem) {
 }
 
 TEST_F(ParserTest, CommentsBetweenFramesDoNotEndTheWalk) {
-  TestGif spec;
-  spec.width = 4;
-  spec.height = 4;
-  spec.globalTable = kPalette;
-  spec.images = {Solid(0, 0, 4, 4, 1), Solid(0, 0, 2, 2, 2), Solid(2, 2, 2, 2, 3)};
-  spec.images[0].commentsAfter = {"first comment", "second"};
-  spec.images[1].commentsBefore = {"inside the run"};
-  spec.images[1].commentsAfter = {"x"};
-  ASSERT_TRUE(Load(test::Encode(spec)));
+  TestGif layout;
+  layout.width = 4;
+  layout.height = 4;
+  layout.globalTable = kPalette;
+  layout.images = {Solid(0, 0, 4, 4, 1), Solid(0, 0, 2, 2, 2), Solid(2, 2, 2, 2, 3)};
+  layout.images[0].commentsAfter = {"first comment", "second"};
+  layout.images[1].commentsBefore = {"inside the run"};
+  layout.images[1].commentsAfter = {"x"};
+  ASSERT_TRUE(Load(test::Encode(layout)));
   ASSERT_EQ(gif.Frames().Count(), 3);
   EXPECT_EQ(gif.Frames().Item(3).hdc()->Pixel(3, 3), 0x0000FFu);
 }
 
 TEST_F(ParserTest, GraphicControlFieldsAndDelayTimesSpeed) {
-  TestGif spec;
-  spec.width = 4;
-  spec.height = 4;
-  spec.globalTable = kPalette;
-  spec.images = {Solid(0, 0, 4, 4, 1), Solid(1, 2, 3, 2, 2)};
-  spec.images[0].delay = 8;
-  spec.images[1].delay = 65535;
-  spec.images[1].userInput = true;
-  spec.images[1].disposal = 3;
-  const Bytes stream = test::Encode(spec);
+  TestGif layout;
+  layout.width = 4;
+  layout.height = 4;
+  layout.globalTable = kPalette;
+  layout.images = {Solid(0, 0, 4, 4, 1), Solid(1, 2, 3, 2, 2)};
+  layout.images[0].delay = 8;
+  layout.images[1].delay = 65535;
+  layout.images[1].userInput = true;
+  layout.images[1].disposal = 3;
+  const Bytes stream = test::Encode(layout);
   ASSERT_TRUE(Load(stream));
   const clsFrame& first = gif.Frames().Item(1);
   EXPECT_EQ(first.DelayTime(), 80);
@@ -265,17 +265,17 @@ TEST_F(ParserTest, PackedByte09IsDisposalTwoWithTransparency) {
 }
 
 TEST_F(ParserTest, TransparentColorComesFromTheLocalTableWhenThereIsOne) {
-  TestGif spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.globalTable = kPalette;
+  TestGif layout;
+  layout.width = 2;
+  layout.height = 2;
+  layout.globalTable = kPalette;
   TestImage global = Solid(0, 0, 2, 2, 1);
   global.transparentIndex = 3;
   TestImage local = Solid(0, 0, 2, 2, 0);
   local.transparentIndex = 1;
   local.localTable = {{1, 1, 1}, {40, 50, 60}, {7, 7, 7}, {8, 8, 8}};
-  spec.images = {global, local};
-  ASSERT_TRUE(Load(test::Encode(spec)));
+  layout.images = {global, local};
+  ASSERT_TRUE(Load(test::Encode(layout)));
   ASSERT_EQ(gif.Frames().Count(), 2);
   EXPECT_EQ(gif.Frames().Item(1).TransparentColor(), 0x0000FF);
   const clsFrame& second = gif.Frames().Item(2);
@@ -287,17 +287,17 @@ TEST_F(ParserTest, TransparentColorComesFromTheLocalTableWhenThereIsOne) {
 }
 
 TEST_F(ParserTest, InterlacedImagesDecodeInTheirRowOrder) {
-  TestGif spec;
-  spec.width = 5;
-  spec.height = 11;
-  spec.globalTable = kPalette;
+  TestGif layout;
+  layout.width = 5;
+  layout.height = 11;
+  layout.globalTable = kPalette;
   TestImage image;
   image.width = 5;
   image.height = 11;
   image.interlace = true;
   image.indices = test::Indices(5, 11, [](int x, int y) { return (x + y) % 8; });
-  spec.images = {image};
-  ASSERT_TRUE(Load(test::Encode(spec)));
+  layout.images = {image};
+  ASSERT_TRUE(Load(test::Encode(layout)));
   const clsFrame& frame = gif.Frames().Item(1);
   EXPECT_TRUE(frame.InterlaceFlag());
   const Raster& decoded = *frame.Image();
@@ -308,12 +308,12 @@ TEST_F(ParserTest, InterlacedImagesDecodeInTheirRowOrder) {
 }
 
 TEST_F(ParserTest, OneFrameFollowedByTheTrailer) {
-  TestGif spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.globalTable = kPalette;
-  spec.images = {Solid(0, 0, 2, 2, 5)};
-  const Bytes stream = test::Encode(spec);
+  TestGif layout;
+  layout.width = 2;
+  layout.height = 2;
+  layout.globalTable = kPalette;
+  layout.images = {Solid(0, 0, 2, 2, 5)};
+  const Bytes stream = test::Encode(layout);
   ASSERT_EQ(stream.back(), 0x3B);
   EXPECT_TRUE(Load(stream));
   EXPECT_EQ(gif.Frames().Count(), 1);

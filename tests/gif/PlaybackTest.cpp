@@ -54,10 +54,10 @@ class PlaybackTest : public testing::Test {
   // Three frames on a 6 × 4 screen: a red frame with a transparent column at x = 0, then a green
   // and a blue dot with transparency, then an opaque black frame.
   void WriteThreeFrames() {
-    TestGif spec;
-    spec.width = 6;
-    spec.height = 4;
-    spec.globalTable = kPalette;
+    TestGif layout;
+    layout.width = 6;
+    layout.height = 4;
+    layout.globalTable = kPalette;
     TestImage first;
     first.width = 6;
     first.height = 4;
@@ -73,8 +73,8 @@ class PlaybackTest : public testing::Test {
     third.left = 3;
     third.top = 2;
     third.indices = {0};
-    spec.images = {first, second, third};
-    test::WriteFile(path, test::Encode(spec));
+    layout.images = {first, second, third};
+    test::WriteFile(path, test::Encode(layout));
   }
   void TearDown() override { std::filesystem::remove(path); }
 
@@ -186,17 +186,17 @@ TEST(TimerIntervalTest, RoundsToWholeMillisecondsHalvesToEven) {
 }
 
 TEST(CopyFrameTest, SavesTheBackgroundAndPositionOnceAndClearRestoresIt) {
-  TestGif spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.globalTable = kPalette;
+  TestGif layout;
+  layout.width = 2;
+  layout.height = 2;
+  layout.globalTable = kPalette;
   TestImage image;
   image.width = 2;
   image.height = 2;
   image.indices = {1, 2, 2, 1};
-  spec.images = {image};
+  layout.images = {image};
   clsGIF gif;
-  const Bytes stream = test::Encode(spec);
+  const Bytes stream = test::Encode(layout);
   ASSERT_TRUE(gif.LoadGIF(std::span<const std::uint8_t>(stream)));
 
   Raster target(5, 5, 0x777777);

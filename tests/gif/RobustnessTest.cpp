@@ -15,16 +15,16 @@ using test::TestImage;
 const std::vector<Rgb> kPalette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
 
 Bytes ThreeFrames() {
-  TestGif spec;
-  spec.width = 6;
-  spec.height = 5;
-  spec.globalTable = kPalette;
-  spec.netscape = true;
-  spec.images = {Solid(0, 0, 6, 5, 1), Solid(1, 1, 2, 2, 2), Solid(3, 2, 3, 3, 3)};
-  spec.images[1].commentsAfter = {"between"};
-  spec.images[2].interlace = true;
-  spec.images[2].transparentIndex = 0;
-  return test::Encode(spec);
+  TestGif layout;
+  layout.width = 6;
+  layout.height = 5;
+  layout.globalTable = kPalette;
+  layout.netscape = true;
+  layout.images = {Solid(0, 0, 6, 5, 1), Solid(1, 1, 2, 2, 2), Solid(3, 2, 3, 3, 3)};
+  layout.images[1].commentsAfter = {"between"};
+  layout.images[2].interlace = true;
+  layout.images[2].transparentIndex = 0;
+  return test::Encode(layout);
 }
 
 class RobustnessTest : public testing::Test {
@@ -121,16 +121,16 @@ TEST_F(RobustnessTest, ImagesBeyondTheSizeCapAreRefused) {
 
 TEST_F(RobustnessTest, ImagesWithoutTheirOwnGraphicControlExtension) {
   // At the left edge, as an 87a file has it: refused rather than read as a label.
-  TestGif spec;
-  spec.width = 4;
-  spec.height = 4;
-  spec.globalTable = kPalette;
-  spec.images = {Solid(0, 0, 4, 4, 1), Solid(1, 0, 2, 2, 2)};
-  spec.images[1].graphicControl = false;
-  EXPECT_FALSE(Load(test::Encode(spec)));
+  TestGif layout;
+  layout.width = 4;
+  layout.height = 4;
+  layout.globalTable = kPalette;
+  layout.images = {Solid(0, 0, 4, 4, 1), Solid(1, 0, 2, 2, 2)};
+  layout.images[1].graphicControl = false;
+  EXPECT_FALSE(Load(test::Encode(layout)));
   EXPECT_EQ(Count(), 1);
-  spec.images[0].graphicControl = false;
-  EXPECT_FALSE(Load(test::Encode(spec)));
+  layout.images[0].graphicControl = false;
+  EXPECT_FALSE(Load(test::Encode(layout)));
   EXPECT_EQ(Count(), 0);
 }
 
