@@ -7,23 +7,14 @@
 #include <QPalette>
 
 #include "ProgramValues.h"
+#include "QtTestApplication.h"
 #include "VimoCloseWindow.h"
 #include "Windows1252.h"
 
 namespace {
 
-QApplication& Application() {
-  static int argc = 1;
-  static char name[] = "vimo-close-window-test";
-  static char* argv[] = {name, nullptr};
-  static QApplication application(argc, argv);
-  return application;
-}
-
 class VimoCloseWindowTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { Application(); }
-
   QLabel* Label(const char* name) { return window.findChild<QLabel*>(QString::fromUtf8(name)); }
 
   ProgramValues values;

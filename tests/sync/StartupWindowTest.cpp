@@ -12,6 +12,7 @@
 
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
+#include "QtTestApplication.h"
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
 #include "VimoLoadWindow.h"
@@ -21,15 +22,6 @@ namespace {
 
 class StartupWindowTest : public ::testing::Test {
  protected:
-  // One application for the suite, gone before the program's exit tears Qt's globals down.
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "startup-window-test";
-    static char* argv[] = {name, nullptr};
-    application_ = std::make_unique<QApplication>(argc, argv);
-  }
-  static void TearDownTestSuite() { application_.reset(); }
-
   std::unique_ptr<VimoLoadWindow> MakeWindow(ServerSettings settings = {}) {
     return std::make_unique<VimoLoadWindow>(values_, StartupServices{dialogs_, waiter_, pump_, desktop_},
                                             std::move(settings), program_.path());
@@ -51,7 +43,6 @@ class StartupWindowTest : public ::testing::Test {
     }
   }
 
-  static inline std::unique_ptr<QApplication> application_;
   TempFolder program_{"vimo-startup-window"};
   ProgramValues values_;
   ScriptedDialogs dialogs_;

@@ -18,30 +18,13 @@
 #include "ClickableLabel.h"
 #include "ProgramValues.h"
 #include "QtPlatform.h"
+#include "QtTestApplication.h"
 #include "Settings.h"
 #include "UiTestDoubles.h"
 #include "VimoWindow.h"
 #include "Windows1252.h"
 
 namespace {
-
-// One QApplication for the whole binary, made before the first test and gone after the last.
-class QtApplicationEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "vimo_ui_tests";
-    static char* argv[] = {name, nullptr};
-    application_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { application_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> application_;
-};
-
-[[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 // The lone carriage return of the prompt is shown as a line break.
 const std::string kTeachingPromptStart =

@@ -16,6 +16,7 @@
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
 #include "QtPlatform.h"
+#include "QtTestApplication.h"
 #include "SyncTestFiles.h"
 #include "VupdaterStartWindow.h"
 #include "Windows1252.h"
@@ -23,24 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// One QApplication for the whole binary, made before the first test and gone after the last.
-class QtApplicationEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "vimo_updater_window_test";
-    static char* argv[] = {name, nullptr};
-    application_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { application_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> application_;
-};
-
-[[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 class VupdaterStartWindowTest : public ::testing::Test {
  protected:
