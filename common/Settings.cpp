@@ -12,7 +12,7 @@ std::string FromEnvironment(const char* name, const char* compiledIn) {
 
 std::int16_t PortFrom(const std::string& text) {
   try {
-    // The FTP client keeps the port as a 16-bit signed value, as the original did; ports above
+    // The FTP client keeps the port as a 16-bit signed value, as the Windows build did; ports above
     // 32767 travel in it as their two's complement and come out unchanged.
     std::size_t used = 0;
     const long port = std::stol(text, &used);

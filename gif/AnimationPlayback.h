@@ -63,7 +63,7 @@ class AnimationPlayback {
   std::int16_t FrameIndex() const { return frameIndex_; }
 
   // Whole milliseconds, halves to even; held to 1..65535 because a timer of 0 would spin
-  // the window and the original timer took no more than 65535.
+  // the window and the Windows build's timer took no more than 65535.
   static int TimerInterval(float milliseconds);
 
  private:

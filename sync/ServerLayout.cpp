@@ -8,7 +8,7 @@
 
 namespace {
 
-// Like the original's numeric input: the leading number of the item, 0 when there is none. A value
+// Like the Windows build's numeric input: the leading number of the item, 0 when there is none. A value
 // that is not finite would poison the comparisons and the main window's interval, so it is 0 too.
 float NumberFrom(std::string_view item) {
   if (!item.empty() && item.front() == '+') item.remove_prefix(1);

@@ -55,7 +55,7 @@ void StartupSequence::Timer_laddanerbrain_Timer() {
 
   oFTP = std::make_unique<CFtp>();
   oFTP->SetListener(this);
-  // Unlike the original's fixed port 21, the settings carry one (the demo server listens on 2121).
+  // Unlike the Windows build's fixed port 21, the settings carry one (the demo server listens on 2121).
   oFTP->Port(settings_.port);
   oFTP->Connect(settings_.host, settings_.user, settings_.password, "");
   if (Stopped()) return;

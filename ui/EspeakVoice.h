@@ -11,7 +11,7 @@
 #include "SpeechVoice.h"
 
 // Words per minute given to espeak-ng for a rate on the -10..10 scale: 175 x 3^(rate / 10),
-// which puts -4, 2 and 6 where a listener of the original rates expects them, kept within what
+// which puts -4, 2 and 6 where a listener of the Windows build's rates expects them, kept within what
 // the engine accepts.
 int EspeakWordsPerMinute(int rate);
 

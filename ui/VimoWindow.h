@@ -6,7 +6,7 @@
 // cancels (a failed upload the user wants to retry later) keeps the window open; otherwise the
 // program ends.
 //
-// Geometry: positions are the original twips divided by 15. The original window was 9225 twips
+// Geometry: positions are the layout's twips divided by 15. The Windows build's window was 9225 twips
 // wide outside for a client area of 9135, i.e. a frame of 45 twips (3 pixels) on each side. Qt
 // leaves the frame to the window manager, so an outer width W twips is kept as a client width of
 // (W - 90) / 15 pixels: 609 folded in, 716 folded out. Folded in, the panel that starts at

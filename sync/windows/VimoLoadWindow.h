@@ -8,7 +8,7 @@
 // receiver ends the program at once; this window hides). Closing the window while the sequence is
 // still running abandons it.
 //
-// `values` and the services are borrowed and must outlive the window. Positions are the original
+// `values` and the services are borrowed and must outlive the window. Positions are the layout's
 // twips divided by 15. Printed texts are Windows-1252.
 
 #include <QStringList>
