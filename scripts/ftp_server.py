@@ -10,6 +10,7 @@ on its disk hold LF line ends.
 """
 
 import argparse
+import fnmatch
 import os
 import signal
 import sys
@@ -41,7 +42,7 @@ def parse_arguments():
     parser.add_argument("--drop-after-bytes", type=int, default=None,
                         help="drop the whole connection once this many data bytes have moved")
     parser.add_argument("--drop-name", default=None,
-                        help="only drop transfers of this file name")
+                        help="only drop transfers of file names matching this pattern")
     parser.add_argument("--stall-name", action="append", default=[],
                         help="accept the transfer of this name, then never move data or answer")
     parser.add_argument("--silent-quit", action="store_true",
@@ -104,7 +105,8 @@ def make_handler(options):
             if options.drop_name is None:
                 return True
             name = getattr(self.file_obj, "name", None)
-            return name is not None and os.path.basename(name) == options.drop_name
+            # A pattern, so that a name with a random part (an upload in progress) can be aimed at.
+            return name is not None and fnmatch.fnmatchcase(os.path.basename(name), options.drop_name)
 
         def _moved(self):
             return self.tot_bytes_sent + self.tot_bytes_received

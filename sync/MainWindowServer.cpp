@@ -1,6 +1,8 @@
 #include "MainWindowServer.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 #include <utility>
 
 #include "BrainStore.h"
@@ -11,6 +13,13 @@
 #include "Windows1252.h"
 
 namespace {
+
+std::string RandomSuffix() {
+  std::random_device device;
+  char text[17];
+  std::snprintf(text, sizeof text, "%08x%08x", device(), device());
+  return text;
+}
 
 constexpr std::int32_t kAsciiTransfer = 1;
 
@@ -143,7 +152,14 @@ void MainWindowServer::Form_Unload(bool& Cancel) {
 
 void MainWindowServer::UploadBrain() {
   OpenConnection();
-  oFTP->PutFile(File(local::kBrain), std::string(remote::kBrainUpload));
+  // A connection dropped in mid-upload must not leave a cut brain as everyone's: a cut brain of
+  // 1500 records or more would pass the next start's check and refresh both backups from itself.
+  // So the brain goes up under a name of its own (random, so that two copies closing at once
+  // never write into one file) and takes the shared name only once it has arrived whole.
+  const std::string inProgress = std::string(remote::kBrainUploadInProgress) + RandomSuffix();
+  if (oFTP->PutFile(File(local::kBrain), inProgress)) {
+    oFTP->RenFile(inProgress, std::string(remote::kBrainUpload));
+  }
   oFTP->CloseConnection();
 }
 

@@ -18,6 +18,9 @@ namespace remote {
 inline constexpr std::string_view kIndexPage = "/index.html";
 inline constexpr std::string_view kBrain = "/brain.txt";
 inline constexpr std::string_view kBrainUpload = "brain.txt";
+// The shutdown sends the brain under this name plus a random suffix and renames it to
+// kBrainUpload once it has arrived whole.
+inline constexpr std::string_view kBrainUploadInProgress = "brain.txt.upload-";
 inline constexpr std::string_view kBrainBackup = "/brain2.txt";
 inline constexpr std::string_view kBrainManualBackup = "/brain_manuellbackup.txt";
 inline constexpr std::string_view kVersionRecord = "/version.txt";

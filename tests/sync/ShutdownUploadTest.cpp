@@ -121,6 +121,11 @@ TEST_F(ShutdownTest, SuccessfulUploadReplacesTheSharedBrainAndCleansUp) {
   EXPECT_FALSE(CloseMainWindow());
 
   EXPECT_TRUE(ftp->ReadText("brain.txt") == brain);
+  // The brain went up under a name of its own and was renamed: nothing of that is left.
+  for (const auto& entry : std::filesystem::directory_iterator(ftp->root())) {
+    EXPECT_EQ(entry.path().filename().string().rfind("brain.txt.upload-", 0), std::string::npos)
+        << entry.path();
+  }
   ExpectWorkingFilesGoneAndStateKept();
   EXPECT_TRUE(dialogs.shown().empty());
   EXPECT_TRUE(Handlers().ProgramEnding());
@@ -217,7 +222,7 @@ class FailedUploadTest : public ShutdownTest, public ::testing::WithParamInterfa
         StartServer({"--refuse-login"});
         break;
       case Fault::ConnectionDroppedMidUpload:
-        StartServer({"--drop-after-bytes", "2000", "--drop-name", "brain.txt"});
+        StartServer({"--drop-after-bytes", "2000", "--drop-name", "brain.txt.upload-*"});
         break;
     }
     PrepareProgramFolder(BrainText(1500) + kLesson);
@@ -247,7 +252,8 @@ TEST_P(FailedUploadTest, YesGoesBackToTheChatWithTheBrainIntact) {
   EXPECT_EQ(window.shownAgain, 1);
   EXPECT_TRUE(voice.spoken.empty());
   if (GetParam() != Fault::ServerDown) {
-    EXPECT_FALSE(ftp->ReadText("brain.txt") == brain);
+    // Whatever arrived of the upload never took the shared name.
+    EXPECT_TRUE(ftp->ReadText("brain.txt") == serverBrain);
   }
 }
 
@@ -301,7 +307,7 @@ TEST_F(ShutdownTest, ErrorDialogAlternatesAcrossErrorsAndAttempts) {
 
 TEST_F(ShutdownTest, AttemptWhoseOnlyErrorFallsOnTheSilentTurnStillAsks) {
   // A connection dropped in mid-upload reports one error per attempt.
-  StartServer({"--drop-after-bytes", "2000", "--drop-name", "brain.txt"});
+  StartServer({"--drop-after-bytes", "2000", "--drop-name", "brain.txt.upload-*"});
   PrepareProgramFolder(BrainText(1500) + kLesson);
   std::vector<int> errorsWhenAsked;
   dialogs.onShow = [&](const ScriptedDialogs::Shown&) {
