@@ -8,19 +8,7 @@
 
 namespace {
 
-class Directory : public testing::Test {
- protected:
-  void SetUp() override {
-    ftp.SetListener(&listener);
-    ASSERT_TRUE(ConnectTo(ftp, server)) << server.log();
-    listener.Clear();
-  }
-
-  FtpTestServer server;
-  ScratchFolder local;
-  RecordingListener listener;
-  CFtp ftp;
-};
+class Directory : public ConnectedClientTest {};
 
 TEST_F(Directory, EmptyDirectoryListsNothingWithoutEvents) {
   ASSERT_TRUE(ftp.ListDir());

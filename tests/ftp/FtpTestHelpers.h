@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -97,3 +99,19 @@ std::string ReadLocal(const std::filesystem::path& path);
 void WriteLocal(const std::filesystem::path& path, const std::string& bytes);
 // `size` bytes of a repeating, position-dependent pattern, so that lost or reordered bytes show.
 std::string PatternBytes(size_t size);
+
+// A fixture with a fresh server and a client logged in to it, its events recorded from after the
+// login on. The listener is declared before the client, which reports its closing to it.
+class ConnectedClientTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ftp.SetListener(&listener);
+    ASSERT_TRUE(ConnectTo(ftp, server)) << server.log();
+    listener.Clear();
+  }
+
+  FtpTestServer server;
+  ScratchFolder local;
+  RecordingListener listener;
+  CFtp ftp;
+};

@@ -6,19 +6,7 @@
 
 namespace {
 
-class Transfer : public testing::Test {
- protected:
-  void SetUp() override {
-    ftp.SetListener(&listener);
-    ASSERT_TRUE(ConnectTo(ftp, server)) << server.log();
-    listener.Clear();
-  }
-
-  FtpTestServer server;
-  ScratchFolder local;
-  RecordingListener listener;  // outlives ftp, which reports its closing
-  CFtp ftp;
-};
+class Transfer : public ConnectedClientTest {};
 
 TEST_F(Transfer, GetFileInAsciiModeKeepsCrLfAndReplacesTheLocalFileWhole) {
   server.WriteText("brain.txt", "*\r\nhej\r\nhall\xE5\r\n");

@@ -93,6 +93,30 @@ Bytes Encode(const TestGif& layout) {
   return out;
 }
 
+Bytes ThreeFrameAnimation() {
+  TestGif layout;
+  layout.width = 6;
+  layout.height = 4;
+  layout.globalTable = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+  TestImage first;
+  first.width = 6;
+  first.height = 4;
+  first.indices = Indices(6, 4, [](int x, int) { return x == 0 ? 3 : 1; });
+  first.transparentIndex = 3;
+  first.disposal = 1;
+  TestImage second;
+  second.left = 2;
+  second.top = 1;
+  second.indices = {2};
+  second.transparentIndex = 3;
+  TestImage third;
+  third.left = 3;
+  third.top = 2;
+  third.indices = {0};
+  layout.images = {first, second, third};
+  return Encode(layout);
+}
+
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream file(path, std::ios::binary);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -42,6 +42,11 @@ struct TestGif {
 };
 
 Bytes Encode(const TestGif& gif);
+
+// Three frames on a 6 x 4 screen with the palette black, red, green, blue: red with a transparent
+// (blue) column at x = 0 and disposal 1, a green dot at (2, 1) with transparency, then an opaque
+// black dot at (3, 2). The playback tests and the main window's animation tests share it.
+Bytes ThreeFrameAnimation();
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 
 // A width × height image of one colour index at (left, top).

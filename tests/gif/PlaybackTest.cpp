@@ -53,29 +53,7 @@ class PlaybackTest : public testing::Test {
  protected:
   // Three frames on a 6 × 4 screen: a red frame with a transparent column at x = 0, then a green
   // and a blue dot with transparency, then an opaque black frame.
-  void WriteThreeFrames() {
-    TestGif layout;
-    layout.width = 6;
-    layout.height = 4;
-    layout.globalTable = kPalette;
-    TestImage first;
-    first.width = 6;
-    first.height = 4;
-    first.indices = test::Indices(6, 4, [](int x, int) { return x == 0 ? 3 : 1; });
-    first.transparentIndex = 3;
-    first.disposal = 1;
-    TestImage second;
-    second.left = 2;
-    second.top = 1;
-    second.indices = {2};
-    second.transparentIndex = 3;
-    TestImage third;
-    third.left = 3;
-    third.top = 2;
-    third.indices = {0};
-    layout.images = {first, second, third};
-    test::WriteFile(path, test::Encode(layout));
-  }
+  void WriteThreeFrames() { test::WriteFile(path, test::ThreeFrameAnimation()); }
   void TearDown() override { std::filesystem::remove(path); }
 
   // Which frame a drawn box shows, told by the pixels each frame adds.

@@ -24,7 +24,7 @@ std::string FlagErrorText() {
       "försök sedan igen.");
 }
 
-class FlagTest : public ::testing::Test {
+class FlagTest : public MainWindowServerTest {
  protected:
   void StartServer(std::vector<std::string> switches = {}) {
     ftp = std::make_unique<FtpTestServer>(std::move(switches));
@@ -36,25 +36,6 @@ class FlagTest : public ::testing::Test {
   std::string LocalFlags() const { return ReadBytes(folder / "medd.txt"); }
   int FlagErrorDialogs() const { return dialogs.CountTitled("Fel!"); }
   int UploadErrorDialogs() const { return dialogs.CountTitled(W("Vimo - Fel!")); }
-
-  TempFolder folder;
-  std::unique_ptr<FtpTestServer> ftp;
-  ProgramValues values;
-  ScriptedDialogs dialogs;
-  RecordingPump pump;
-  RecordingMainWindow window;
-  RecordingUploadWindow uploadWindow{values};
-  ServerSettings settings;
-  std::unique_ptr<MainWindowServer> handlers;
-
-  // Made on first use, once the test has chosen its server.
-  MainWindowServer& Handlers() {
-    if (!handlers) {
-      handlers = std::make_unique<MainWindowServer>(window, uploadWindow, values, dialogs, pump, settings,
-                                                    folder.path());
-    }
-    return *handlers;
-  }
 };
 
 TEST_F(FlagTest, TabsSwitchTheMessageAndTheButtons) {

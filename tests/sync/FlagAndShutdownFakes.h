@@ -3,12 +3,19 @@
 // flag and shutdown suites. They record what the server class asked of them; the upload window
 // refuses to close, like the real one, unless CloseWindowMayClose is set at that moment.
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "FakePlatform.h"
+#include "FtpTestServer.h"
 #include "MainWindowServer.h"
 #include "ProgramValues.h"
+#include "Settings.h"
 #include "SpeechVoice.h"
+#include "SyncTestFiles.h"
 
 class RecordingMainWindow final : public MainWindowView {
  public:
@@ -70,4 +77,29 @@ class RecordingVoice final : public SpeechVoice {
     int flags;
   };
   std::vector<Call> spoken;
+};
+
+// The main window's server handlers in a program folder of their own, with every stand-in they
+// talk to. The handlers are made on first use, once the test has chosen its server, and go first
+// when the fixture goes, before the stand-ins they borrow.
+class MainWindowServerTest : public ::testing::Test {
+ protected:
+  MainWindowServer& Handlers() {
+    if (!handlers) {
+      handlers = std::make_unique<MainWindowServer>(window, uploadWindow, values, dialogs, pump, settings,
+                                                    folder.path());
+    }
+    return *handlers;
+  }
+
+  TempFolder folder;
+  std::unique_ptr<FtpTestServer> ftp;
+  ProgramValues values;
+  ScriptedDialogs dialogs;
+  RecordingPump pump;
+  RecordingMainWindow window;
+  RecordingUploadWindow uploadWindow{values};
+  RecordingVoice voice;
+  ServerSettings settings;
+  std::unique_ptr<MainWindowServer> handlers;
 };

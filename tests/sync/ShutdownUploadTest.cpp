@@ -36,7 +36,7 @@ std::string UploadErrorText() {
       "(Trycker du nej sparas inte det nya du lärt honom.)");
 }
 
-class ShutdownTest : public ::testing::Test {
+class ShutdownTest : public MainWindowServerTest {
  protected:
   void SetUp() override { values.Voice = &voice; }
 
@@ -90,28 +90,8 @@ class ShutdownTest : public ::testing::Test {
     EXPECT_TRUE(Exists("Data/system.vimo"));
   }
 
-  TempFolder folder;
   std::string serverBrain = BrainText(1600);
   std::string brain;
-  std::unique_ptr<FtpTestServer> ftp;
-
-  ProgramValues values;
-  ScriptedDialogs dialogs;
-  RecordingPump pump;
-  RecordingMainWindow window;
-  RecordingUploadWindow uploadWindow{values};
-  RecordingVoice voice;
-  ServerSettings settings;
-  std::unique_ptr<MainWindowServer> handlers;
-
-  // Made on first use, once the test has chosen its server.
-  MainWindowServer& Handlers() {
-    if (!handlers) {
-      handlers = std::make_unique<MainWindowServer>(window, uploadWindow, values, dialogs, pump, settings,
-                                                    folder.path());
-    }
-    return *handlers;
-  }
 };
 
 TEST_F(ShutdownTest, SuccessfulUploadReplacesTheSharedBrainAndCleansUp) {

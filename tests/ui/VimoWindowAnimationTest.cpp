@@ -21,40 +21,10 @@
 
 namespace {
 
-using vimo::test::Rgb;
-using vimo::test::TestGif;
-using vimo::test::TestImage;
-
 const QRgb kRed = qRgb(255, 0, 0);
 const QRgb kGreen = qRgb(0, 255, 0);
 const QRgb kBlue = qRgb(0, 0, 255);
 const QRgb kBlack = qRgb(0, 0, 0);
-
-// Three frames on a 6 × 4 screen: red with a transparent (blue) column at x = 0, a green dot at
-// (2, 1) with transparency, then an opaque black dot at (3, 2) that bares frame 1's key colour.
-vimo::test::Bytes ThreeFrames() {
-  TestGif gif;
-  gif.width = 6;
-  gif.height = 4;
-  gif.globalTable = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-  TestImage first;
-  first.width = 6;
-  first.height = 4;
-  first.indices = vimo::test::Indices(6, 4, [](int x, int) { return x == 0 ? 3 : 1; });
-  first.transparentIndex = 3;
-  first.disposal = 1;
-  TestImage second;
-  second.left = 2;
-  second.top = 1;
-  second.indices = {2};
-  second.transparentIndex = 3;
-  TestImage third;
-  third.left = 3;
-  third.top = 2;
-  third.indices = {0};
-  gif.images = {first, second, third};
-  return vimo::test::Encode(gif);
-}
 
 // "" when the two pictures hold the same pixels, else where they first differ.
 std::string FirstDifference(const QImage& shown, const QImage& expected) {
@@ -88,7 +58,7 @@ class VimoWindowAnimationTest : public ::testing::Test {
 
   void Tick() { ASSERT_TRUE(QMetaObject::invokeMethod(Timer(), "timeout")); }
 
-  // The whole box as frame `frame` (1..3) of ThreeFrames leaves it: its own colour wherever the
+  // The whole box as frame `frame` (1..3) of the three-frame animation leaves it: its own colour wherever the
   // frame is transparent or has no pixels.
   QImage Expected(int frame) const {
     QImage box(Picture()->size(), QImage::Format_RGB32);
@@ -114,7 +84,7 @@ class VimoWindowAnimationTest : public ::testing::Test {
 };
 
 TEST_F(VimoWindowAnimationTest, HolidayStartsTheTimerChecksTheBoxAndShowsTheFirstFrame) {
-  WriteHolidayImage(ThreeFrames());
+  WriteHolidayImage(vimo::test::ThreeFrameAnimation());
   Open(true, 100.5f);
 
   EXPECT_TRUE(Timer()->isActive());
@@ -129,7 +99,7 @@ TEST_F(VimoWindowAnimationTest, HolidayStartsTheTimerChecksTheBoxAndShowsTheFirs
 }
 
 TEST_F(VimoWindowAnimationTest, TicksShowTheFramesInTurnUnderTheTextsAndButtons) {
-  WriteHolidayImage(ThreeFrames());
+  WriteHolidayImage(vimo::test::ThreeFrameAnimation());
   Open(true);
 
   for (const int frame : {1, 2, 3, 1}) {
@@ -148,7 +118,7 @@ TEST_F(VimoWindowAnimationTest, TicksShowTheFramesInTurnUnderTheTextsAndButtons)
 }
 
 TEST_F(VimoWindowAnimationTest, UncheckingStopsTheTimerAndCheckingResumesWithTheNextFrame) {
-  WriteHolidayImage(ThreeFrames());
+  WriteHolidayImage(vimo::test::ThreeFrameAnimation());
   Open(true);
   Tick();
   Tick();
@@ -167,7 +137,7 @@ TEST_F(VimoWindowAnimationTest, UncheckingStopsTheTimerAndCheckingResumesWithThe
 }
 
 TEST_F(VimoWindowAnimationTest, WithoutAHolidayTheSceneStaysAndTheAnimationIsOff) {
-  WriteHolidayImage(ThreeFrames());
+  WriteHolidayImage(vimo::test::ThreeFrameAnimation());
   Open(false);
 
   EXPECT_FALSE(Timer()->isActive());
@@ -178,7 +148,7 @@ TEST_F(VimoWindowAnimationTest, WithoutAHolidayTheSceneStaysAndTheAnimationIsOff
 }
 
 TEST_F(VimoWindowAnimationTest, AMissingOrBrokenImageOnAHolidayDrawsNothing) {
-  const vimo::test::Bytes whole = ThreeFrames();
+  const vimo::test::Bytes whole = vimo::test::ThreeFrameAnimation();
   struct Case {
     const char* name;
     std::optional<vimo::test::Bytes> bytes;
