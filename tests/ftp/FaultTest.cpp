@@ -53,16 +53,19 @@ TEST_F(Faults, UnknownHostAndRefusedPort) {
   EXPECT_EQ(listener.errors, std::vector<std::string>{"!Server name could not be resolved"});
   EXPECT_EQ(ftp.Port(), 21);
   listener.Clear();
-  int probe = socket(AF_INET, SOCK_STREAM, 0);  // a port that was free a moment ago
+  // A port bound but never listened on refuses connections, and holding it keeps another test's
+  // server from taking it meanwhile.
+  int probe = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(probe, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  bind(probe, reinterpret_cast<sockaddr*>(&address), length);
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
+  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
   ftp.Port(static_cast<int16_t>(ntohs(address.sin_port)));
   EXPECT_FALSE(ftp.Connect("127.0.0.1"));
+  close(probe);
   EXPECT_EQ(listener.errors, std::vector<std::string>{"!Connection attempt failed"});
   ExpectUsableAgain();
 }
