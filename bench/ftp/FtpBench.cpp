@@ -1,8 +1,6 @@
 // Throughput of the whole-file and chunked transfers over loopback, each beside the curl command-line
 // client moving the same 50 MB file from the same server in the same run.
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,10 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "CurlClient.h"
 #include "FtpTestServer.h"
 #include "ftp/CFtp.h"
-
-extern char** environ;
 
 namespace {
 
@@ -50,18 +47,6 @@ std::unique_ptr<CFtp> Connected() {
   return ftp;
 }
 
-bool RunCurl(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), {"curl", "-s", "-S", "-P", "-"});  // active mode, as CFtp by default
-  std::vector<char*> argv;
-  for (auto& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 void BM_GetFile(benchmark::State& state) {
   auto ftp = Connected();
   for (auto _ : state) {
@@ -73,7 +58,7 @@ void BM_GetFile(benchmark::State& state) {
 void BM_CurlDownload(benchmark::State& state) {
   std::string target = (TheSetup().local / "curl_get.bin").string();
   for (auto _ : state) {
-    if (!RunCurl({"-o", target, TheSetup().Url("big.bin")})) state.SkipWithError("curl failed");
+    if (!bench::RunCurl({"-o", target, TheSetup().Url("big.bin")})) state.SkipWithError("curl failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
@@ -89,7 +74,7 @@ void BM_PutFile(benchmark::State& state) {
 void BM_CurlUpload(benchmark::State& state) {
   std::string source = (TheSetup().local / "up.bin").string();
   for (auto _ : state) {
-    if (!RunCurl({"-T", source, TheSetup().Url("curl_put.bin")})) state.SkipWithError("curl failed");
+    if (!bench::RunCurl({"-T", source, TheSetup().Url("curl_put.bin")})) state.SkipWithError("curl failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }

@@ -8,8 +8,6 @@
 // run (no "Data/system.vimo": the user list is fetched and sent back with this computer added) and
 // on a later run (the marker is there: no user list).
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -18,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "CurlClient.h"
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
 #include "ProgramValues.h"
@@ -25,8 +24,6 @@
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
 #include "TextFile.h"
-
-extern char** environ;
 
 namespace {
 
@@ -107,25 +104,14 @@ void PrepareProgramFolder(const Setup& setup, Run run) {
   if (run == Run::Later) WriteBytes(setup.program / "Data/system.vimo", "kollad\r\n");
 }
 
-bool RunCurl(std::vector<std::string> arguments) {
-  // Active mode and ASCII, as the start-up transfers its text files.
-  arguments.insert(arguments.begin(), {"curl", "-s", "-S", "-P", "-", "-B"});
-  std::vector<char*> argv;
-  for (auto& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // The start-up's transfers in its order: the brain down, up as the backup, the backups shifted
 // on the server, the backup up again, the version record and the flag messages down, and on a
 // first run the user list down and back up.
 bool CurlTransfers(const Setup& setup, Run run) {
   const std::string folder = setup.curlFolder.path().string() + "/";
-  std::vector<std::string> arguments = {"-o",
+  // ASCII, as the start-up transfers its text files.
+  std::vector<std::string> arguments = {"-B",
+                                        "-o",
                                         folder + "brain.txt",
                                         setup.Url("brain.txt"),
                                         "--next",
@@ -156,7 +142,7 @@ bool CurlTransfers(const Setup& setup, Run run) {
                      {"--next", "-o", folder + "fetched_users.txt", setup.Url("anv%E4ndare.txt"), "--next",
                       "-T", userList, setup.Url("anv%E4ndare.txt")});
   }
-  return RunCurl(std::move(arguments));
+  return bench::RunCurl(std::move(arguments));
 }
 
 void BM_StartupToMainWindow(benchmark::State& state, BrainSize size, Run run) {
