@@ -18,6 +18,7 @@ import sys
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import ActiveDTP, DTPHandler, FTPHandler
+from pyftpdlib.log import logger
 from pyftpdlib.servers import FTPServer
 
 WIRE_ENCODING = "cp1252"
@@ -45,6 +46,10 @@ def parse_arguments():
                         help="only drop transfers of file names matching this pattern")
     parser.add_argument("--stall-name", action="append", default=[],
                         help="accept the transfer of this name, then never move data or answer")
+    parser.add_argument("--disk-full-after-bytes", type=int, default=None,
+                        help="keep at most this many bytes of each upload, then answer 452 like a full disk")
+    parser.add_argument("--no-rename-over", action="store_true",
+                        help="answer 550 to a rename onto a name that exists, as many Windows hosts do")
     parser.add_argument("--silent-quit", action="store_true",
                         help="never answer QUIT, like a server that has gone quiet")
     return parser.parse_args()
@@ -128,7 +133,29 @@ def make_handler(options):
                 self._drop()
             return sent
 
+        def _fill_disk(self):
+            """Keeps what still fits, then fails the upload the way a full disk does."""
+            room = options.disk_full_after_bytes - self.tot_bytes_received
+            try:
+                chunk = self.recv(self.ac_in_buffer_size)
+            except OSError:
+                self.handle_error()
+                return
+            if not chunk:
+                self.transfer_finished = True
+                return
+            self.tot_bytes_received += len(chunk)
+            if self._data_wrapper is not None:
+                chunk = self._data_wrapper(chunk)
+            self.file_obj.write(chunk[:max(room, 0)])
+            if len(chunk) > room:
+                self._resp = ("452 Insufficient storage space.", logger.debug)
+                self.close()
+
         def handle_read(self):
+            if options.disk_full_after_bytes is not None and self.receive:
+                self._fill_disk()
+                return
             if self._drop_applies():
                 room = options.drop_after_bytes - self._moved()
                 if room <= 0:
@@ -188,6 +215,10 @@ def make_handler(options):
             if cmd in NAMED_COMMANDS and any(fnmatch.fnmatchcase(base_name(arg), name) for name in fail_names):
                 self.logline("<- %s" % line)
                 self.respond("550 %s: refused by the test server." % arg)
+                return
+            if cmd == "RNTO" and options.no_rename_over and os.path.exists(self.fs.ftp2fs(arg)):
+                self.logline("<- %s" % line)
+                self.respond("550 %s: the name exists; this server does not rename onto it." % arg)
                 return
             if cmd in ("RETR", "STOR") and base_name(arg) in stall_names:
                 self.logline("<- %s" % line)

@@ -93,6 +93,9 @@ bool ServerLock::Acquire(const std::function<void()>& onWaiting) {
   failure_.clear();
   int waited = 0;
   bool told = false;
+  // A stale lock is broken once per turn; one that will not go (a server that refuses) is waited
+  // out like a live one, so the loop stays bounded.
+  bool brokeThisTurn = false;
   while (true) {
     bool made = false;
     {
@@ -108,8 +111,12 @@ bool ServerLock::Acquire(const std::function<void()>& onWaiting) {
     }
     switch (LookAtLock()) {
       case Found::Stale:
-        BreakLock();
-        continue;
+        if (!brokeThisTurn) {
+          brokeThisTurn = true;
+          BreakLock();
+          continue;
+        }
+        break;
       case Found::Absent:
         // Released between our attempt and the look: try again at once, but count the turn.
         break;
@@ -127,6 +134,7 @@ bool ServerLock::Acquire(const std::function<void()>& onWaiting) {
     told = true;
     waiter_.Wait(timing_.retryMs);
     waited += timing_.retryMs;
+    brokeThisTurn = false;
   }
 }
 
@@ -140,11 +148,17 @@ ServerLock::Found ServerLock::LookAtLock() {
 
 void ServerLock::BreakLock() {
   QuietErrors quiet(ftp_);
-  std::vector<std::string> marks;
+  std::vector<std::pair<std::string, bool>> marks;
   if (ftp_.ListDir(LockPath() + "/", true)) {
-    for (const CFtpFile& entry : ftp_.Files()) marks.push_back(entry.FileName());
+    for (const CFtpFile& entry : ftp_.Files()) marks.emplace_back(entry.FileName(), entry.IsDirectory());
   }
-  for (const std::string& mark : marks) ftp_.DeleteDir(LockPath() + "/" + mark);
+  for (const auto& [mark, isFolder] : marks) {
+    if (isFolder) {
+      ftp_.DeleteDir(LockPath() + "/" + mark);
+    } else {
+      ftp_.DeleteFile(LockPath() + "/" + mark);
+    }
+  }
   ftp_.DeleteDir(LockPath());
 }
 
@@ -164,7 +178,14 @@ void ServerLock::Release() {
   // Only our own lock is removed: if it was broken and taken by another copy, that copy's mark is
   // in it and the folder is not empty, so its removal fails.
   QuietErrors quiet(ftp_);
-  if (ftp_.DeleteDir(LockPath() + "/" + owner_)) ftp_.DeleteDir(LockPath());
+  bool markGone = ftp_.DeleteDir(LockPath() + "/" + owner_);
+  if (!markGone) {
+    // A connection lost on the way would leave the lock to be waited out by everyone else for its
+    // whole stale bound; a new one can still release it.
+    ftp_.CloseConnection();
+    if (ftp_.Connect()) markGone = ftp_.DeleteDir(LockPath() + "/" + owner_);
+  }
+  if (markGone) ftp_.DeleteDir(LockPath());
 }
 
 bool UploadInPlace(CFtp& ftp, const std::filesystem::path& localFile, const std::string& remoteName,

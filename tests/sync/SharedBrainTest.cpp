@@ -1,0 +1,403 @@
+// The shared brain as many users meet it: copies closing at the same moment, a copy killed after a
+// lesson, locks left behind or held, transfers that break at start, servers that will not rename
+// onto a name. Against the project's server and pure-ftpd; fault switches only exist on ours.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "BrainStore.h"
+#include "FakePlatform.h"
+#include "FlagAndShutdownFakes.h"
+#include "LessonJournal.h"
+#include "MainWindowServer.h"
+#include "PureFtpTestServer.h"
+#include "StartupSequence.h"
+#include "SyncTestFiles.h"
+#include "TestServerSettings.h"
+#include "TextFile.h"
+#include "Windows1252.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kBrain = BrainText(1500);
+
+void SeedServer(const RealFtpServer& server) {
+  server.WriteText("index.html", "<html></html>\r\n");
+  server.WriteText("brain.txt", kBrain);
+  server.WriteText("brain2.txt", kBrain);
+  server.WriteText("brain_manuellbackup.txt", kBrain);
+  server.WriteText("version.txt", "9,Inget nytt,0,0\r\n");
+  server.WriteText("medd.txt", "Hej\r\nAdmin\r\n");
+  server.WriteText("användare.txt", "alfa\r\n");
+}
+
+// Waits until the condition holds or the bound has passed; true when it holds.
+bool WaitFor(const std::function<bool()>& condition, std::chrono::seconds bound) {
+  const auto until = std::chrono::steady_clock::now() + bound;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+// One copy of the program in a process of its own (tests/sync/VimoCopy.cpp).
+class Copy {
+ public:
+  Copy(const RealFtpServer& server, const std::filesystem::path& folder, const std::string& question,
+       const std::string& answer, const std::filesystem::path& goFile)
+      : folder_(folder) {
+    std::filesystem::create_directories(folder);
+    const ServerSettings settings = SettingsFor(server);
+    std::vector<std::string> arguments{
+        VIMO_COPY_PROGRAM, folder.string(),   settings.host, std::to_string(server.port()),
+        settings.user,     settings.password, question,      answer,
+        goFile.string()};
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, VIMO_COPY_PROGRAM, nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+  }
+  ~Copy() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  Copy(const Copy&) = delete;
+  Copy& operator=(const Copy&) = delete;
+
+  bool Taught() const { return std::filesystem::exists(folder_ / "taught"); }
+  // The exit status once the copy has ended within the bound; -1 if it did not.
+  int Finish(std::chrono::seconds bound) {
+    int status = 0;
+    const bool ended = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, bound);
+    if (!ended) return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void Kill() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  std::filesystem::path folder_;
+  pid_t pid_ = -1;
+};
+
+// Waits that can act: the hook runs at each wait, as another copy would meanwhile.
+class ActingWaiter final : public Waiter {
+ public:
+  void Wait(int milliseconds) override {
+    waits.push_back(milliseconds);
+    if (hook) hook(static_cast<int>(waits.size()));
+  }
+  std::vector<int> waits;
+  std::function<void(int)> hook;
+};
+
+// A start-up of its own in a program folder; the outcome is what the window would see.
+struct Start {
+  Start(const RealFtpServer& server, const std::filesystem::path& folder, std::string computer = "testdator")
+      : sequence(view, values, {dialogs, waiter, pump, desktop}, SettingsFor(server), folder,
+                 std::move(computer)) {
+    std::filesystem::create_directories(folder);
+    dialogs.AnswerAllWithDefault();
+    sequence.Timer_laddanerbrain_Timer();
+  }
+
+  struct View final : StartupView {
+    void StopTimer() override {}
+    void MoveCar(int) override {}
+    void Check(StartupCheck) override {}
+    void ShowNotice(StartupNotice notice, bool visible) override {
+      if (visible && notice == StartupNotice::Hjärnaförstörd_lbl1) restoreShown = true;
+    }
+    void SetUserCountText(const std::string&) override {}
+    void PrintLine(const std::string&) override {}
+    void HandOver() override {}
+    void EndProgram() override {}
+    bool restoreShown = false;
+  } view;
+  ProgramValues values;
+  ScriptedDialogs dialogs;
+  RecordingWaiter waiter;
+  RecordingPump pump;
+  RecordingDesktop desktop;
+  StartupSequence sequence;
+};
+
+class SharedBrainTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  // Without a limit per address: the copies all come from 127.0.0.1.
+  void StartServer() {
+    if (GetParam() == "pure-ftpd") {
+      server = std::make_unique<PureFtpTestServer>();
+    } else {
+      server = std::make_unique<FtpTestServer>();
+    }
+    SeedServer(*server);
+  }
+
+  std::unique_ptr<RealFtpServer> server;
+  TempFolder folders{"vimo-copies"};
+};
+
+TEST_P(SharedBrainTest, CopiesClosingAtTheSameMomentKeepEveryLessonAndEveryComputer) {
+  StartServer();
+  for (const int copies : {2, 5, 10}) {
+    SCOPED_TRACE(std::to_string(copies) + " copies");
+    server->WriteText("brain.txt", kBrain);
+    server->WriteText("användare.txt", "alfa\r\n");
+    const auto round = folders / ("round" + std::to_string(copies));
+    const auto go = round / "go";
+    std::vector<std::unique_ptr<Copy>> running;
+    for (int i = 0; i < copies; ++i) {
+      running.push_back(std::make_unique<Copy>(*server, round / ("copy" + std::to_string(i)),
+                                               "lektion " + std::to_string(i), "svar " + std::to_string(i),
+                                               go));
+    }
+    for (auto& copy : running) ASSERT_TRUE(WaitFor([&] { return copy->Taught(); }, 120s)) << server->log();
+    WriteBytes(go, "go");
+    for (auto& copy : running) EXPECT_EQ(copy->Finish(120s), 0) << server->log();
+
+    // A fresh start knows every lesson, and the list holds every computer once.
+    Start fresh(*server, round / "fresh");
+    ASSERT_EQ(fresh.sequence.outcome(), StartupSequence::Outcome::HandedOver);
+    const BrainStore brain(round / "fresh" / "brain.txt");
+    EXPECT_EQ(brain.CountBrainCells(), 1500u + copies);
+    for (int i = 0; i < copies; ++i) {
+      EXPECT_EQ(brain.FindAnswer("lektion " + std::to_string(i)), "svar " + std::to_string(i));
+      EXPECT_NE(server->ReadText("användare.txt").find("dator-copy" + std::to_string(i) + "\r\n"),
+                std::string::npos);
+    }
+    EXPECT_FALSE(server->Exists("vimo.lock"));
+  }
+}
+
+TEST_P(SharedBrainTest, ALessonOfACopyKilledBeforeItClosedGoesUpWithTheNextClose) {
+  StartServer();
+  const auto program = folders / "program";
+  {
+    Copy copy(*server, program, "vem lever", "jag", folders / "never");
+    ASSERT_TRUE(WaitFor([&] { return copy.Taught(); }, 60s)) << server->log();
+    copy.Kill();
+  }
+  ASSERT_EQ(BrainStore(program / "brain.txt").FindAnswer("vem lever"), "jag");
+  EXPECT_EQ(BrainStore::ToShown(server->ReadText("brain.txt")), BrainStore::ToShown(kBrain));
+
+  // The next session: the start brings the pending lesson back into the chat, the close sends it.
+  Start next(*server, program);
+  ASSERT_EQ(next.sequence.outcome(), StartupSequence::Outcome::HandedOver);
+  EXPECT_EQ(BrainStore(program / "brain.txt").FindAnswer("vem lever"), "jag");
+  ProgramValues values;
+  ScriptedDialogs dialogs;
+  RecordingPump pump;
+  RecordingMainWindow window;
+  RecordingUploadWindow uploadWindow{values};
+  MainWindowServer close(window, uploadWindow, values, dialogs, pump, SettingsFor(*server), program);
+  bool cancel = false;
+  close.Form_Unload(cancel);
+  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_EQ(server->ReadText("brain.txt"), kBrain + "\r\n*\r\nvem lever\r\njag\r\n");
+  EXPECT_TRUE(LessonJournal(program / "Data/lessons.vimo").Read().empty());
+}
+
+// The close against a lock another copy left or holds.
+class LockTest : public SharedBrainTest {
+ protected:
+  void SetUp() override {
+    StartServer();
+    WriteBytes(folder.path() / "brain.txt", kBrain);
+    ASSERT_TRUE(LessonJournal(folder.path() / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
+  }
+  // Another copy's lock with its mark (as a file: the helpers hand files and folders to the
+  // server's account, which must be able to remove them).
+  void PlaceLock(std::chrono::minutes age) {
+    server->WriteFile("vimo.lock/0123456789abcdef", "");
+    std::filesystem::last_write_time(server->PathOf("vimo.lock"),
+                                     std::filesystem::file_time_type::clock::now() - age);
+  }
+  bool Close() {
+    MainWindowServer close(window, uploadWindow, values, dialogs, pump, SettingsFor(*server), folder.path());
+    close.SetWaiter(waiter);
+    bool cancel = false;
+    close.Form_Unload(cancel);
+    return cancel;
+  }
+  bool LessonOnServer() const { return server->ReadText("brain.txt") == kBrain + "\r\n*\r\nq\r\na\r\n"; }
+  bool Printed(const std::string& line) const {
+    return std::find(uploadWindow.allLines.begin(), uploadWindow.allLines.end(), line) !=
+           uploadWindow.allLines.end();
+  }
+
+  TempFolder folder{"vimo-lock"};
+  ProgramValues values;
+  ScriptedDialogs dialogs;
+  RecordingPump pump;
+  RecordingMainWindow window;
+  RecordingUploadWindow uploadWindow{values};
+  ActingWaiter waiter;
+};
+
+TEST_P(LockTest, AStaleLockIsBrokenAndALiveOneIsWaitedForWithinTheBound) {
+  {
+    SCOPED_TRACE("a lock left ten minutes ago by a copy that died");
+    PlaceLock(10min);
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(LessonOnServer());
+    EXPECT_TRUE(waiter.waits.empty());
+    EXPECT_FALSE(server->Exists("vimo.lock"));
+  }
+  {
+    SCOPED_TRACE("a live lock, released by its holder after three pauses");
+    server->WriteText("brain.txt", kBrain);
+    ASSERT_TRUE(LessonJournal(folder.path() / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
+    WriteBytes(folder.path() / "brain.txt", kBrain);
+    PlaceLock(0min);
+    waiter.hook = [&](int waits) {
+      if (waits == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
+    };
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(LessonOnServer());
+    EXPECT_EQ(waiter.waits, (std::vector<int>{500, 500, 500}));
+    EXPECT_TRUE(Printed(W("Väntar på att en annan Vimo ska bli klar...")));
+    EXPECT_TRUE(dialogs.shown().empty());
+  }
+  {
+    SCOPED_TRACE("a live lock that outlasts the bound: the lesson waits in the journal");
+    server->WriteText("brain.txt", kBrain);
+    ASSERT_TRUE(LessonJournal(folder.path() / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
+    WriteBytes(folder.path() / "brain.txt", kBrain);
+    PlaceLock(0min);
+    waiter.waits.clear();
+    waiter.hook = nullptr;
+    dialogs.AnswerNext(DialogAnswer::Yes);
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(static_cast<int>(waiter.waits.size()), LockTiming{}.waitLimitMs / LockTiming{}.retryMs);
+    EXPECT_EQ(server->ReadText("brain.txt"), kBrain);
+    EXPECT_EQ(LessonJournal(folder.path() / "Data/lessons.vimo").Read().size(), 1u);
+    EXPECT_EQ(dialogs.CountTitled(W("Vimo - Fel!")), 1);
+    // The other copy's lock is still its own.
+    EXPECT_TRUE(server->Exists("vimo.lock/0123456789abcdef"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, SharedBrainTest, ::testing::ValuesIn(kTestServerKinds), TestServerKindName);
+INSTANTIATE_TEST_SUITE_P(Servers, LockTest, ::testing::ValuesIn(kTestServerKinds), TestServerKindName);
+
+// Faults only our own server can stage.
+class FaultTest : public ::testing::Test {
+ protected:
+  void StartServer(std::vector<std::string> switches) {
+    server = std::make_unique<FtpTestServer>(std::move(switches));
+    SeedServer(*server);
+  }
+  std::unique_ptr<FtpTestServer> server;
+  TempFolder folder{"vimo-fault"};
+};
+
+TEST_F(FaultTest, ADownloadOfTheBrainThatBreaksOffEndsTheStartAndChangesNothing) {
+  StartServer({"--drop-after-bytes", "5000", "--drop-name", "brain.txt"});
+  server->WriteText("brain.txt", kBrain + "\r\n*\r\nnyast\r\nlektion\r\n");
+  Start start(*server, folder.path());
+
+  EXPECT_EQ(start.sequence.outcome(), StartupSequence::Outcome::Ended);
+  EXPECT_EQ(start.dialogs.CountTitled(W("Vimo - Fel!")), 1);
+  EXPECT_FALSE(start.view.restoreShown);
+  EXPECT_FALSE(FileExists(folder / "brain.txt"));
+  EXPECT_EQ(server->ReadText("brain.txt"), kBrain + "\r\n*\r\nnyast\r\nlektion\r\n");
+  EXPECT_EQ(server->ReadText("brain2.txt"), kBrain);
+  EXPECT_EQ(server->ReadText("brain_manuellbackup.txt"), kBrain);
+}
+
+TEST_F(FaultTest, ServersThatRefuseToRenameOntoANameStillGetTheLessonAndTheBackups) {
+  StartServer({"--no-rename-over"});
+  server->WriteText("brain2.txt", BrainText(1450));
+  Start start(*server, folder.path());
+  ASSERT_EQ(start.sequence.outcome(), StartupSequence::Outcome::HandedOver);
+  EXPECT_EQ(server->ReadText("brain2.txt"), kBrain);
+  EXPECT_EQ(server->ReadText("brain_manuellbackup.txt"), kBrain);
+
+  ASSERT_TRUE(LessonJournal(folder / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
+  ProgramValues values;
+  ScriptedDialogs dialogs;
+  RecordingPump pump;
+  RecordingMainWindow window;
+  RecordingUploadWindow uploadWindow{values};
+  MainWindowServer close(window, uploadWindow, values, dialogs, pump, SettingsFor(*server), folder.path());
+  bool cancel = false;
+  close.Form_Unload(cancel);
+  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_EQ(server->ReadText("brain.txt"), kBrain + "\r\n*\r\nq\r\na\r\n");
+}
+
+TEST_F(FaultTest, StartUpFaultsEndInTheChatOrInTheErrorNeverInAWindowThatWaits) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> switches;
+    StartupSequence::Outcome outcome;
+  };
+  const Case cases[] = {
+      {"a full disk", {"--disk-full-after-bytes", "1000"}, StartupSequence::Outcome::HandedOver},
+      {"the backup's upload refused",
+       {"--fail-name", "brain2.txt.upload-*"},
+       StartupSequence::Outcome::HandedOver},
+      {"the version record refused", {"--fail-name", "version.txt"}, StartupSequence::Outcome::HandedOver},
+      {"the flag messages refused", {"--fail-name", "medd.txt"}, StartupSequence::Outcome::HandedOver},
+      {"the restore breaking off",
+       {"--drop-after-bytes", "3000", "--drop-name", "brain2.txt"},
+       StartupSequence::Outcome::Ended},
+  };
+  for (const Case& fault : cases) {
+    SCOPED_TRACE(fault.what);
+    StartServer(fault.switches);
+    if (fault.outcome == StartupSequence::Outcome::Ended)
+      std::filesystem::remove(server->PathOf("brain.txt"));
+    server->WriteText("brain2.txt", BrainText(1450));
+    server->WriteText("brain_manuellbackup.txt", BrainText(1400));
+    TempFolder program{"vimo-fault-start"};
+    Start start(*server, program.path());
+
+    EXPECT_EQ(start.sequence.outcome(), fault.outcome);
+    if (fault.outcome == StartupSequence::Outcome::Ended) {
+      EXPECT_EQ(start.dialogs.CountTitled(W("Vimo - Fel!")), 1);
+    } else {
+      // What the start could do without is printed, not asked about.
+      EXPECT_TRUE(start.dialogs.shown().empty());
+    }
+    // Each backup is whole: the old one or the new one.
+    for (const char* backup : {"brain2.txt", "brain_manuellbackup.txt"}) {
+      const std::string text = server->ReadText(backup);
+      EXPECT_TRUE(text == kBrain || text == BrainText(1450) || text == BrainText(1400)) << backup;
+    }
+  }
+}
+
+TEST_F(FaultTest, ABrainFarSmallerThanItsBackupIsRestoredNotCopiedOverTheBackups) {
+  StartServer({});
+  server->WriteText("brain2.txt", BrainText(1700));
+  Start start(*server, folder.path());
+
+  ASSERT_EQ(start.sequence.outcome(), StartupSequence::Outcome::HandedOver);
+  EXPECT_TRUE(start.view.restoreShown);
+  EXPECT_EQ(ReadBytes(folder / "brain.txt"), BrainText(1700));
+  EXPECT_EQ(server->ReadText("brain2.txt"), BrainText(1700));
+  EXPECT_EQ(server->ReadText("brain_manuellbackup.txt"), kBrain);
+}
+
+}  // namespace
