@@ -118,8 +118,12 @@ bool ChatEngine::Learn(const Lesson& lesson) {
   // A correction of a question the brain no longer has would reach the server as a new record.
   if (lesson.kind == Lesson::Kind::Corrected && !brain_.FindAnswer(lesson.question)) return false;
   if (!journal_.Record(lesson)) return false;
-  if (lesson.kind == Lesson::Kind::Taught) return brain_.AppendRecord(lesson.question, lesson.answer);
-  return brain_.ReplaceAnswer(lesson.question, lesson.answer);
+  const bool written = lesson.kind == Lesson::Kind::Taught
+                           ? brain_.AppendRecord(lesson.question, lesson.answer)
+                           : brain_.ReplaceAnswer(lesson.question, lesson.answer);
+  // The user hears that the lesson was not kept; it must not reach the server either.
+  if (!written) journal_.Withdraw(lesson);
+  return written;
 }
 
 void ChatEngine::Teach(const std::string& answer) {

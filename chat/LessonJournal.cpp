@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <iterator>
 #include <system_error>
 
 #include "BrainStore.h"
@@ -114,6 +115,18 @@ bool LessonJournal::Forget(std::size_t count) const {
   });
   if (kept.empty()) return RemoveFile(file_);
   return WriteFileDurably(file_, kept);
+}
+
+bool LessonJournal::Withdraw(const Lesson& lesson) const {
+  std::vector<Lesson> lessons = Read();
+  for (auto last = lessons.rbegin(); last != lessons.rend(); ++last) {
+    if (*last != lesson) continue;
+    lessons.erase(std::next(last).base());
+    std::string kept;
+    for (const Lesson& entry : lessons) kept += Line(entry);
+    return kept.empty() ? RemoveFile(file_) : WriteFileDurably(file_, kept);
+  }
+  return true;
 }
 
 bool ApplyLessons(const fs::path& brainFile, const std::vector<Lesson>& lessons) {

@@ -51,6 +51,9 @@ class LessonJournal {
   // removed. False when the file cannot be rewritten; the entries then stay and go up again.
   bool Forget(std::size_t count) const;
 
+  // Takes back the last entry equal to the lesson (its brain could not be written after all).
+  bool Withdraw(const Lesson& lesson) const;
+
   // The entry's line, CR LF included.
   static std::string Line(const Lesson& lesson);
   // The lesson of one line without its line end; false when it is not a complete entry.

@@ -109,6 +109,11 @@ TEST_F(BrainStoreTest, AppendRecordWritesFourLinesAndClosesAnOpenLastLine) {
   EXPECT_EQ(store_.FindAnswer("q"), "a");
   EXPECT_EQ(store_.FindAnswer("r"), "b");
   EXPECT_EQ(store_.CountBrainCells(), 2u);
+  // Items that would split into several are refused, and nothing is written.
+  for (const auto& [question, answer] : {std::pair{"två\r\nrader", "a"}, {"q", "a\nb"}, {"q", "a,b"}}) {
+    EXPECT_FALSE(store_.AppendRecord(question, answer)) << question << answer;
+  }
+  EXPECT_EQ(store_.CountBrainCells(), 2u);
 }
 
 TEST_F(BrainStoreTest, ReplaceAnswerChangesTheFirstRecordAndDropsEmptyLines) {
@@ -131,6 +136,9 @@ TEST_F(BrainStoreTest, ReplaceAnswerLeavesTheBrainUntouchedWhenItCannotApply) {
     EXPECT_FALSE(store_.ReplaceAnswer(question, "x")) << question;
     EXPECT_EQ(BrainBytes(), brain);
   }
+  WriteBrain("*\r\nq\r\na\r\n");
+  EXPECT_FALSE(store_.ReplaceAnswer("q", "ny\r\nrad"));
+  EXPECT_EQ(BrainBytes(), "*\r\nq\r\na\r\n");
   // A stale temporary file from an earlier crash is overwritten, and the brain is replaced.
   ASSERT_TRUE(WriteFileAtomically(folder_ / "temp_brain.txt", "skräp"));
   WriteBrain("*\r\nq\r\na\r\n");

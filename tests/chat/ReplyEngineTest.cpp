@@ -88,6 +88,49 @@ TEST_F(ReplyEngineTest, FailedWritesAreSaidAsFailures) {
   Enter("svar");
   EXPECT_EQ(Said(), "Hoppsan, jag kunde inte skriva i min hjärna. Svaret är inte sparat.");
   EXPECT_FALSE(engine_.TeachMode());
+  // What the user was told is not kept does not reach the server either.
+  EXPECT_TRUE(engine_.Journal().Read().empty());
+}
+
+TEST_F(ReplyEngineTest, LessonsGoToTheJournalAndPastedLineBreaksNeverReachTheFiles) {
+  // A pasted line break at the start is a blank like any other: the rule refuses it.
+  Enter("\nhej");
+  EXPECT_EQ(Said(), "Du får inte börja texten med ett mellanslag, börja med ett tecken!");
+  EXPECT_EQ(view_.input, " hej");
+
+  Enter("Två\r\nrader?");
+  Enter("ja\rnej\tkanske");
+  EXPECT_EQ(Said(), "Tack så mycket! Nu vet jag det.");
+  EXPECT_EQ(BrainBytes(), W("\r\n*\r\ntvå  rader?\r\nja nej kanske\r\n"));
+  Enter("två  rader?");
+  engine_.Ändra_Click();
+  Enter("bara\none");
+  EXPECT_EQ(engine_.Journal().Read(),
+            (std::vector<Lesson>{{Lesson::Kind::Taught, W("två  rader?"), "ja nej kanske"},
+                                 {Lesson::Kind::Corrected, W("två  rader?"), "bara one"}}));
+  // The name memory too keeps one line.
+  Enter("jag heter kalle\r\nanka");
+  EXPECT_EQ(ReadFileBytes(folder_ / "user.vimo"), "kalle  anka\r\n");
+}
+
+TEST_F(ReplyEngineTest, TheCorrectButtonWaitsForTheAnswerToStand) {
+  WriteBrain("\r\n*\r\nq\r\nett svar\r\n");
+  std::vector<bool> enabledWhileTyping;
+  pump_.hook = [&](int) { enabledWhileTyping.push_back(view_.correctEnabled); };
+  Enter("q");
+  EXPECT_TRUE(view_.correctEnabled);
+  EXPECT_EQ(enabledWhileTyping, std::vector<bool>(enabledWhileTyping.size(), false));
+
+  // Another Enter inside the typing moves on; its reply (a canned one) keeps the button off.
+  bool entered = false;
+  pump_.hook = [&](int) {
+    if (!entered) {
+      entered = true;
+      Enter("vad heter du");
+    }
+  };
+  Enter("q");
+  EXPECT_FALSE(view_.correctEnabled);
 }
 
 TEST_F(ReplyEngineTest, VeryLongAndUnusualInputIsLearntAndFound) {

@@ -96,6 +96,25 @@ TEST_F(FlagTest, ReplaceStoresCommasAsBarsAndShowsTheMessageFetchedBack) {
   EXPECT_FALSE(Handlers().FlagOperation());
 }
 
+TEST_F(FlagTest, TheAdministratorsLineIsTakenFromTheServerAsItIsNow) {
+  StartServer();
+  for (const bool localFileMissing : {true, false}) {
+    SCOPED_TRACE(localFileMissing ? "no local medd.txt (its fetch at start failed)"
+                                  : "an old local medd.txt");
+    // The administrator changed the line after this copy started.
+    ftp->WriteText("medd.txt", W("Gammalt\r\nNytt från admin\r\n"));
+    if (localFileMissing) std::filesystem::remove(folder / "medd.txt");
+    // A pasted line break would have pushed the administrator's line off the file.
+    dialogs.TypeNext("Ny\r\ntext");
+
+    Handlers().Ändraflagga_Click();
+
+    EXPECT_EQ(ftp->ReadText("medd.txt"), W("Ny  text\r\nNytt från admin\r\n"));
+    EXPECT_TRUE(dialogs.shown().empty());
+    EXPECT_FALSE(ftp->Exists("vimo.lock"));
+  }
+}
+
 TEST_F(FlagTest, MessageOf200CharactersIsAcceptedAnd201IsAskedAgain) {
   StartServer();
   const std::string tooLong(201, 'x');
