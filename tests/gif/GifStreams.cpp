@@ -29,6 +29,12 @@ ColorMapObject* MakeMap(const std::vector<Rgb>& colors) {
 
 void PutImage(GifFileType* gif, const TestImage& image) {
   ColorMapObject* local = image.localTable.empty() ? nullptr : MakeMap(image.localTable);
+  // giflib's encoder drops the previous image's local table without freeing it when the next
+  // image has none.
+  if (local == nullptr && gif->Image.ColorMap != nullptr) {
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
+  }
   const int result =
       EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, image.interlace, local);
   GifFreeMapObject(local);
