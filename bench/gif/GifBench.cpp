@@ -133,20 +133,6 @@ const Bytes& Animation() {
   return bytes;
 }
 
-struct MemorySource {
-  const Bytes* bytes;
-  std::size_t position;
-};
-
-int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
-  auto* source = static_cast<MemorySource*>(gif->UserData);
-  const std::size_t count =
-      std::min(static_cast<std::size_t>(length), source->bytes->size() - source->position);
-  std::memcpy(buffer, source->bytes->data() + source->position, count);
-  source->position += count;
-  return static_cast<int>(count);
-}
-
 constexpr int kRepetitions = 9;
 
 void BM_LoadGIF(benchmark::State& state) {
@@ -175,11 +161,10 @@ void BM_GiflibSlurp(benchmark::State& state) {
   const Bytes& bytes = Animation();
   int frames = 0;
   const auto slurp = [&] {
-    MemorySource source{&bytes, 0};
-    int error = 0;
-    GifFileType* gif = DGifOpen(&source, ReadFromMemory, &error);
-    if (gif == nullptr || DGifSlurp(gif) == GIF_ERROR) state.SkipWithError("DGifSlurp failed");
+    GifFileType* gif = test::Slurp(bytes);
+    if (gif == nullptr) state.SkipWithError("DGifSlurp failed");
     frames = gif != nullptr ? gif->ImageCount : 0;
+    int error = 0;
     DGifCloseFile(gif, &error);
   };
   const std::size_t peak = heap::PeakOf(slurp);

@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -52,7 +53,34 @@ void PutImage(GifFileType* gif, const TestImage& image) {
     Check(EGifPutLine(gif, pixels.data() + static_cast<std::size_t>(y) * image.width, image.width), "line");
 }
 
+struct Reader {
+  const Bytes* bytes;
+  std::size_t at;
+};
+
+int ReadFromVector(GifFileType* gif, GifByteType* out, int length) {
+  auto* reader = static_cast<Reader*>(gif->UserData);
+  const std::size_t count =
+      std::min<std::size_t>(static_cast<std::size_t>(length), reader->bytes->size() - reader->at);
+  std::copy_n(reader->bytes->begin() + static_cast<std::ptrdiff_t>(reader->at), count, out);
+  reader->at += count;
+  return static_cast<int>(count);
+}
+
 }  // namespace
+
+GifFileType* Slurp(const Bytes& bytes) {
+  Reader reader{&bytes, 0};
+  int error = 0;
+  GifFileType* gif = DGifOpen(&reader, ReadFromVector, &error);
+  if (gif != nullptr && DGifSlurp(gif) == GIF_ERROR) {
+    DGifCloseFile(gif, &error);
+    return nullptr;
+  }
+  // Everything is read: the reader is not needed past this point.
+  if (gif != nullptr) gif->UserData = nullptr;
+  return gif;
+}
 
 Bytes Encode(const TestGif& layout) {
   Bytes out;

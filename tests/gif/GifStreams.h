@@ -2,6 +2,8 @@
 
 // Test streams: well-formed ones written by giflib's encoder, odd ones put together by hand.
 
+#include <gif_lib.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
@@ -42,6 +44,9 @@ struct TestGif {
 };
 
 Bytes Encode(const TestGif& gif);
+// giflib's own decode of a whole stream (DGifSlurp); null when giflib refuses it. The caller
+// closes it with DGifCloseFile.
+GifFileType* Slurp(const Bytes& bytes);
 
 // Three frames on a 6 x 4 screen with the palette black, red, green, blue: red with a transparent
 // (blue) column at x = 0 and disposal 1, a green dot at (2, 1) with transparency, then an opaque

@@ -20,35 +20,15 @@ namespace vimo {
 namespace {
 
 using test::Bytes;
-using test::Rgb;
-using test::Solid;
-using test::TestGif;
 using test::TestImage;
 
 // One screen of the reference: a colour per pixel, or nothing where the screen is transparent.
 using Screen = std::vector<std::optional<std::uint32_t>>;
 
-struct Reader {
-  const Bytes* bytes;
-  std::size_t at;
-};
-
-int Read(GifFileType* gif, GifByteType* out, int length) {
-  auto* reader = static_cast<Reader*>(gif->UserData);
-  const std::size_t count =
-      std::min<std::size_t>(static_cast<std::size_t>(length), reader->bytes->size() - reader->at);
-  std::memcpy(out, reader->bytes->data() + reader->at, count);
-  reader->at += count;
-  return static_cast<int>(count);
-}
-
 // The screens after each frame, as a viewer shows them.
 std::vector<Screen> ReferenceScreens(const Bytes& stream) {
-  Reader reader{&stream, 0};
-  int error = 0;
-  GifFileType* gif = DGifOpen(&reader, Read, &error);
-  if (gif == nullptr || DGifSlurp(gif) == GIF_ERROR) {
-    DGifCloseFile(gif, &error);
+  GifFileType* gif = test::Slurp(stream);
+  if (gif == nullptr) {
     ADD_FAILURE() << "giflib cannot read the stream";
     return {};
   }
@@ -94,6 +74,7 @@ std::vector<Screen> ReferenceScreens(const Bytes& stream) {
     lastDisposal = control.DisposalMode;
     lastPlace = place;
   }
+  int error = 0;
   DGifCloseFile(gif, &error);
   return screens;
 }
@@ -125,11 +106,11 @@ void ExpectSameAsReference(const Bytes& stream, const std::string& name) {
   }
 }
 
-const std::vector<Rgb> kPalette = {{0, 0, 0},   {255, 0, 0},  {0, 255, 0},    {0, 0, 255},
-                                   {0, 0, 255}, {9, 99, 199}, {250, 240, 30}, {128, 128, 128}};
+const std::vector<test::Rgb> kPalette = {{0, 0, 0},   {255, 0, 0},  {0, 255, 0},    {0, 0, 255},
+                                         {0, 0, 255}, {9, 99, 199}, {250, 240, 30}, {128, 128, 128}};
 
-TestGif Screen40x30() {
-  TestGif layout;
+test::TestGif Screen40x30() {
+  test::TestGif layout;
   layout.width = 40;
   layout.height = 30;
   layout.globalTable = kPalette;
@@ -137,13 +118,13 @@ TestGif Screen40x30() {
 }
 
 TestImage Pattern(int left, int top, int width, int height, int disposal, int transparentIndex, int seed) {
-  TestImage image = Solid(left, top, width, height, 0, disposal, transparentIndex);
+  TestImage image = test::Solid(left, top, width, height, 0, disposal, transparentIndex);
   image.indices = test::Indices(width, height, [seed](int x, int y) { return (x * 3 + y * 5 + seed) % 8; });
   return image;
 }
 
 TEST(IndependentDecodeTest, ChainedDisposalsMatchPixelForPixel) {
-  TestGif layout = Screen40x30();
+  test::TestGif layout = Screen40x30();
   // A scene kept, a sprite cleared to transparent, then sprites restored to what lay before them
   // (twice in a row, and over the cleared area), with transparent holes throughout.
   layout.images = {
@@ -158,7 +139,7 @@ TEST(IndependentDecodeTest, ChainedDisposalsMatchPixelForPixel) {
 }
 
 TEST(IndependentDecodeTest, TransparencyLocalTablesInterlaceAndOddStreamsMatchPixelForPixel) {
-  TestGif layout = Screen40x30();
+  test::TestGif layout = Screen40x30();
   // Entries 3 and 4 share one colour; only index 3 is transparent.
   TestImage shared = Pattern(0, 0, 40, 30, 1, 3, 0);
   TestImage local = Pattern(4, 4, 16, 16, 2, 1, 2);
