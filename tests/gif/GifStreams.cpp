@@ -151,6 +151,20 @@ Bytes ThreeFrameAnimation() {
   return Encode(layout);
 }
 
+Bytes FullScreenAnimation(int width, int height, int frames) {
+  TestGif layout;
+  layout.width = width;
+  layout.height = height;
+  for (int i = 0; i < 256; ++i)
+    layout.globalTable.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 40});
+  for (int n = 0; n < frames; ++n) {
+    TestImage frame = Solid(0, 0, width, height, 0, n % 4, 0);
+    frame.indices = Indices(width, height, [n](int x, int y) { return (x / 16 + y / 16 + n) % 256; });
+    layout.images.push_back(std::move(frame));
+  }
+  return Encode(layout);
+}
+
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream file(path, std::ios::binary);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -52,6 +52,10 @@ GifFileType* Slurp(const Bytes& bytes);
 // (blue) column at x = 0 and disposal 1, a green dot at (2, 1) with transparency, then an opaque
 // black dot at (3, 2). The playback tests and the main window's animation tests share it.
 Bytes ThreeFrameAnimation();
+// `frames` frames that each cover the whole width × height screen, over a 256-colour table,
+// with index 0 transparent and the disposal methods 0 to 3 in turn: the heaviest ordinary
+// animation, for memory and speed checks.
+Bytes FullScreenAnimation(int width, int height, int frames);
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 
 // A width × height image of one colour index at (left, top).

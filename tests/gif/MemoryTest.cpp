@@ -30,23 +30,8 @@ std::optional<std::size_t> HeapInUse() {
 #endif
 }
 
-// 100 full frames of 800 × 600 over a 256-colour table, each with transparent holes.
-test::Bytes LargeAnimation() {
-  test::TestGif layout;
-  layout.width = 800;
-  layout.height = 600;
-  for (int i = 0; i < 256; ++i)
-    layout.globalTable.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 40});
-  for (int n = 0; n < 100; ++n) {
-    test::TestImage frame = test::Solid(0, 0, 800, 600, 0, n % 4, 0);
-    frame.indices = test::Indices(800, 600, [n](int x, int y) { return (x / 16 + y / 16 + n) % 256; });
-    layout.images.push_back(std::move(frame));
-  }
-  return test::Encode(layout);
-}
-
 TEST(MemoryTest, AHundredFramesOf800x600LoadWholeWithinTwiceGiflibsMemory) {
-  const test::Bytes stream = LargeAnimation();
+  const test::Bytes stream = test::FullScreenAnimation(800, 600, 100);
 
   const auto beforeSlurp = HeapInUse();
   GifFileType* slurped = test::Slurp(stream);
