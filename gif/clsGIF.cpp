@@ -135,7 +135,7 @@ class clsGIF::Walk {
         gif_.backColor_ = gif_.globalColorMap_.Item(backgroundIndex).Color();
     }
 
-    // Nothing can be drawn on an empty screen, and a huge one would be allocated per frame.
+    // Nothing can be drawn on an empty screen, and a huge one would be a huge canvas.
     const std::int64_t screenPixels = std::int64_t{gif_.xWidth_} * gif_.yHeight_;
     if (screenPixels == 0 || screenPixels > gif_limits::kMaxScreenPixels) return false;
     gif_.composer_ = std::make_shared<FrameComposer>(gif_.xWidth_, gif_.yHeight_);
