@@ -11,11 +11,12 @@ namespace vimo::gif_limits {
 
 // Largest stream read into memory (a file, a resource or bytes).
 inline constexpr std::size_t kMaxStreamBytes = 64u << 20;
-// Largest logical screen, in pixels: every frame keeps rasters of this size.
+// Largest logical screen, in pixels: composing keeps a canvas of this size.
 inline constexpr std::int64_t kMaxScreenPixels = 2048 * 2048;
 // Largest single image, in pixels: giflib decodes every pixel of it even where the screen clips it.
 inline constexpr std::int64_t kMaxImagePixels = 2048 * 2048;
-// Largest total of the rasters that the frames of one load keep.
+// Largest total of what the frames of one load keep: one byte per pixel that can fall on the
+// screen. A 100-frame 800 × 600 animation keeps 48 MB.
 inline constexpr std::int64_t kMaxFrameBytes = std::int64_t{256} << 20;
 // Frames are numbered by a 16-bit counter during playback.
 inline constexpr std::int32_t kMaxFrames = 32767;

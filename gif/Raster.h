@@ -6,29 +6,15 @@
 
 namespace vimo {
 
-// Allocates pixel memory. Large blocks come from a process-wide pool of huge-page-aligned chunks
-// filled in at once (see Raster.cpp): a load keeps two screen-sized rasters per frame, and
-// faulting their pages in one by one cost more than decoding the frames. Not thread-safe.
-template <typename T>
-struct PixelAllocator {
-  using value_type = T;
-  PixelAllocator() = default;
-  template <typename U>
-  PixelAllocator(const PixelAllocator<U>&) noexcept {}
-  T* allocate(std::size_t count);
-  void deallocate(T* pointer, std::size_t count) noexcept;
-  template <typename U>
-  bool operator==(const PixelAllocator<U>&) const noexcept {
-    return true;
-  }
-};
+// A pixel that holds no colour: whatever lies under the picture shows through it. Colours keep
+// the top byte 0, so no colour ever equals it.
+inline constexpr std::uint32_t kTransparentPixel = 0xFF000000u;
 
 // A picture held in memory: width × height pixels, rows top to bottom.
 //
-// Every pixel is packed as 0x00RRGGBB, the same packing as rbgColor::Color(). The decoder
-// writes decoded palette entries in this packing and keys transparency on Color() values, so a
-// key always matches the pixels of its palette entry whatever the entry's red and blue. The top
-// byte is always 0; a window that shows a raster sets alpha itself.
+// Every colour is packed as 0x00RRGGBB, the same packing as rbgColor::Color(). Only the
+// composites of an animation hold kTransparentPixel; drawing them skips it, so a surface that
+// a window shows never holds it, and the window sets alpha itself.
 //
 // Every drawing operation clips to both rasters, so callers may pass any rectangle. A raster is
 // a plain value: copying copies the pixels.
@@ -69,7 +55,7 @@ class Raster {
  private:
   int width_ = 0;
   int height_ = 0;
-  std::vector<std::uint32_t, PixelAllocator<std::uint32_t>> pixels_;
+  std::vector<std::uint32_t> pixels_;
 };
 
 }  // namespace vimo

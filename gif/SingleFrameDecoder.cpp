@@ -3,7 +3,6 @@
 #include <gif_lib.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 
@@ -66,7 +65,8 @@ std::vector<std::uint8_t> SingleFrameStream(std::span<const std::uint8_t> header
   return stream;
 }
 
-std::optional<Raster> DecodeFirstImage(std::span<const std::uint8_t> stream, int maxWidth, int maxHeight) {
+std::optional<IndexedImage> DecodeFirstImage(std::span<const std::uint8_t> stream, int maxWidth,
+                                             int maxHeight) {
   MemorySource source{stream};
   int error = 0;
   GifHandle gif(DGifOpen(&source, ReadFromMemory, &error));
@@ -77,34 +77,31 @@ std::optional<Raster> DecodeFirstImage(std::span<const std::uint8_t> stream, int
       std::int64_t{desc.Width} * desc.Height > gif_limits::kMaxImagePixels)
     return std::nullopt;
 
-  std::array<std::uint32_t, 256> palette{};
-  const ColorMapObject* map = desc.ColorMap != nullptr ? desc.ColorMap : gif->SColorMap;
-  if (map != nullptr && map->Colors != nullptr) {
-    const int count = std::clamp(map->ColorCount, 0, 256);
-    for (int i = 0; i < count; ++i) {
-      const GifColorType& c = map->Colors[i];
-      palette[static_cast<std::size_t>(i)] =
-          (std::uint32_t{c.Red} << 16) | (std::uint32_t{c.Green} << 8) | c.Blue;
-    }
-  }
-
-  Raster image(std::min(desc.Width, maxWidth), std::min(desc.Height, maxHeight));
-  if (image.IsEmpty()) return image;
+  IndexedImage image;
+  image.width = std::clamp(maxWidth, 0, desc.Width);
+  image.height = std::clamp(maxHeight, 0, desc.Height);
+  if (image.width == 0 || image.height == 0) return IndexedImage{};
+  image.indices.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
 
   // Interlaced images carry their rows in four passes.
   static constexpr int kPassStart[] = {0, 4, 2, 1};
   static constexpr int kPassStep[] = {8, 8, 4, 2};
   const int passes = desc.Interlace ? 4 : 1;
-  std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
-  const int visibleWidth = std::min(desc.Width, image.Width());
+  // Rows and the parts of rows that fall off the screen are decoded into a scratch line.
+  std::vector<GifPixelType> line(desc.Width > image.width ? static_cast<std::size_t>(desc.Width) : 0);
   for (int pass = 0; pass < passes; ++pass) {
     const int start = desc.Interlace ? kPassStart[pass] : 0;
     const int step = desc.Interlace ? kPassStep[pass] : 1;
     for (int y = start; y < desc.Height; y += step) {
+      std::uint8_t* row =
+          y < image.height ? image.indices.data() + static_cast<std::size_t>(y) * image.width : nullptr;
+      if (row != nullptr && line.empty()) {
+        if (DGifGetLine(gif.get(), row, desc.Width) == GIF_ERROR) return std::nullopt;
+        continue;
+      }
+      if (line.empty()) line.resize(static_cast<std::size_t>(desc.Width));
       if (DGifGetLine(gif.get(), line.data(), desc.Width) == GIF_ERROR) return std::nullopt;
-      if (y >= image.Height()) continue;
-      std::uint32_t* row = image.Row(y);
-      for (int x = 0; x < visibleWidth; ++x) row[x] = palette[line[static_cast<std::size_t>(x)]];
+      if (row != nullptr) std::copy(line.begin(), line.begin() + image.width, row);
     }
   }
   return image;

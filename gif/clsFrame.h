@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "gif/Composition.h"
 #include "gif/Raster.h"
 #include "gif/clsColorMap.h"
 
@@ -11,15 +12,16 @@ namespace vimo {
 
 // What the decoder learnt about one image of a GIF stream, and its rasters.
 //
-// The rasters are shared and immutable once made: `Picture` and `hdc` are the same composite
-// after a load (a snapshot of something that never changes is the thing itself), which halves
-// the memory a frame keeps. Setting a raster property replaces the pointer only.
+// A loaded frame keeps no rasters of its own: its colour indices live in the decoder's
+// FrameComposer, and Image, Picture and hdc are drawn from them when asked, each call a new
+// picture the caller may keep. A raster set through a setter is returned as set instead.
 class clsFrame {
  public:
   using Picture_t = std::shared_ptr<const Raster>;
 
-  // The image as decoded, logical-screen size, its top-left pixel at (0, 0).
-  const Picture_t& Image() const { return image_; }
+  // The image as decoded, its top-left pixel at (0, 0), cut to the part that can fall on the
+  // screen; every pixel in its palette colour.
+  Picture_t Image() const;
   void Image(Picture_t value) { image_ = std::move(value); }
   // The Local Color Table; empty when the image has none.
   clsColorMap& ColorMap() { return colorMap_; }
@@ -51,15 +53,23 @@ class clsFrame {
   void yTop(std::int32_t value) { yTop_ = value; }
   std::int32_t xLeft() const { return xLeft_; }
   void xLeft(std::int32_t value) { xLeft_ = value; }
-  // The composite's snapshot after a load.
-  const Picture_t& Picture() const { return picture_; }
+  // The composite's snapshot after a load: the same picture as hdc().
+  Picture_t Picture() const { return picture_ ? picture_ : hdc(); }
   void Picture(Picture_t value) { picture_ = std::move(value); }
   // Color() of palette entry TCI when TCFlag is set, else 0.
   std::int32_t TransparentColor() const { return transparentColor_; }
   void TransparentColor(std::int32_t value) { transparentColor_ = value; }
-  // The composite: the whole logical screen as it stands after this frame. Null until composed.
-  const Picture_t& hdc() const { return composite_; }
+  // The composite: the whole logical screen as it stands after this frame, kTransparentPixel
+  // where nothing covers it. Null for a frame that no load has finished.
+  Picture_t hdc() const;
   void hdc(Picture_t value) { composite_ = std::move(value); }
+
+  // Makes this frame number `number` of `composer`, which draws its rasters from then on.
+  void ComposedBy(std::shared_ptr<FrameComposer> composer, int number);
+  bool IsComposed() const { return composer_ != nullptr || composite_ != nullptr; }
+  // hdc() without the copy: valid until the next composite is asked of the same animation.
+  // Null where hdc() is.
+  const Raster* CompositeView() const;
 
  private:
   Picture_t image_;
@@ -80,6 +90,8 @@ class clsFrame {
   Picture_t picture_;
   std::int32_t transparentColor_ = 0;
   Picture_t composite_;
+  std::shared_ptr<FrameComposer> composer_;
+  int number_ = 0;
 };
 
 // The frames of one stream in stream order, numbered from 1. A position outside 1..Count()

@@ -79,6 +79,15 @@ std::int64_t ReadColorTable(const StreamBytes& bytes, std::int64_t start, std::u
   return last;
 }
 
+std::shared_ptr<const Palette> MakePalette(const clsColorMap& map) {
+  auto palette = std::make_shared<Palette>();
+  palette->fill(0);
+  const std::int32_t count = std::min<std::int32_t>(map.Count(), static_cast<std::int32_t>(palette->size()));
+  for (std::int32_t i = 0; i < count; ++i)
+    (*palette)[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(map.Item(i).Color());
+  return palette;
+}
+
 std::int16_t SaturateToInt16(std::int32_t value) {
   return static_cast<std::int16_t>(std::clamp<std::int32_t>(value, std::numeric_limits<std::int16_t>::min(),
                                                             std::numeric_limits<std::int16_t>::max()));
@@ -97,9 +106,9 @@ class clsGIF::Walk {
     } catch (const StreamEnded&) {
     } catch (const StreamRefused&) {
     }
-    // A frame is kept only once composed: drop the one that was being read.
+    // A frame is kept only once it can be drawn: drop the one that was being read.
     clsFrames& frames = gif_.frames_;
-    if (frames.Count() > 0 && !frames.Item(frames.Count()).hdc()) frames.Remove(frames.Count());
+    if (frames.Count() > 0 && !frames.Item(frames.Count()).IsComposed()) frames.Remove(frames.Count());
     return false;
   }
 
@@ -126,18 +135,19 @@ class clsGIF::Walk {
         gif_.backColor_ = gif_.globalColorMap_.Item(backgroundIndex).Color();
     }
 
-    // Nothing can be drawn on an empty screen, and a huge one would be allocated per frame.
+    // Nothing can be drawn on an empty screen, and a huge one would be a huge canvas.
     const std::int64_t screenPixels = std::int64_t{gif_.xWidth_} * gif_.yHeight_;
     if (screenPixels == 0 || screenPixels > gif_limits::kMaxScreenPixels) return false;
-    // Each frame keeps its composite and its decoded image, which is at most screen-sized.
-    frameBytes_ = 2 * screenPixels * static_cast<std::int64_t>(sizeof(std::uint32_t));
+    gif_.composer_ = std::make_shared<FrameComposer>(gif_.xWidth_, gif_.yHeight_);
+    globalPalette_ = MakePalette(gif_.globalColorMap_);
 
     for (;;) {
       const std::uint8_t introducer = bytes_[pos + 1];
       if (introducer == kTrailer) return true;
-      // An image without its own Graphic Control Extension: frames are cut at those
-      // extensions, so this image cannot be placed.
-      if (introducer == kImageSeparator) return false;
+      if (introducer == kImageSeparator) {
+        ReadImageWithoutGraphicControl(pos);
+        continue;
+      }
       switch (bytes_[pos + 2]) {
         case kGraphicControlLabel:
           ReadGraphicControl(pos);
@@ -153,25 +163,38 @@ class clsGIF::Walk {
     }
   }
 
-  void ReadGraphicControl(std::int64_t& pos) {
-    if (!headerCaptured_) {
-      const auto header = bytes_.Slice(0, pos);
-      gif_.headerBytes_.assign(header.begin(), header.end());
-      headerCaptured_ = true;
-    }
-    const std::int64_t start = pos + 1;
+  // Everything before the first frame: the start of every frame's single-image stream.
+  void CaptureHeader(std::int64_t pos) {
+    if (headerCaptured_) return;
+    const auto header = bytes_.Slice(0, pos);
+    gif_.headerBytes_.assign(header.begin(), header.end());
+    headerCaptured_ = true;
+  }
 
-    clsFrames& frames = gif_.frames_;
-    if (frames.Count() >= gif_limits::kMaxFrames ||
-        (frames.Count() + 1) * frameBytes_ > gif_limits::kMaxFrameBytes)
-      throw StreamRefused{};
+  clsFrame& NewFrame() {
+    if (gif_.frames_.Count() >= gif_limits::kMaxFrames) throw StreamRefused{};
+    return gif_.frames_.Add();
+  }
+
+  // An image that no Graphic Control Extension of its own precedes (as in GIF87a files, or a
+  // second image under one extension, which governs only the first): viewers draw it as a frame
+  // without transparency or disposal.
+  void ReadImageWithoutGraphicControl(std::int64_t& pos) {
+    CaptureHeader(pos);
+    const std::int64_t start = pos + 1;
+    ReadImage(NewFrame(), pos, start);
+  }
+
+  void ReadGraphicControl(std::int64_t& pos) {
+    CaptureHeader(pos);
+    const std::int64_t start = pos + 1;
 
     const std::uint8_t blockSize = bytes_[pos + 3];
     const std::uint8_t packed = bytes_[pos + 4];
     const std::uint16_t delay = bytes_.Word(pos + 5);
     const std::uint8_t transparentIndex = bytes_[pos + 7];
 
-    clsFrame& frame = frames.Add();
+    clsFrame& frame = NewFrame();
     frame.TCI(transparentIndex);
     frame.DelayTime(SaturateToInt16(std::int32_t{gif_.speed_} * delay));
     frame.DisposalMethod(GetBits(packed, 2, 3));
@@ -189,12 +212,14 @@ class clsGIF::Walk {
         pos = bytes_.SkipSubBlocks(pos + 3);
         continue;
       }
-      if (next == kImageSeparator && !imageRead) {
+      if (next == kImageSeparator) {
+        // A second image is a frame of its own, read by the block loop.
+        if (imageRead) break;
         ReadImage(frame, pos, start);
         imageRead = true;
         continue;
       }
-      // A second image under one Graphic Control Extension, or no block at all.
+      // No block at all.
       throw StreamRefused{};
     }
     if (!imageRead) ComposeWithoutImage(frame);
@@ -216,12 +241,10 @@ class clsGIF::Walk {
     else
       pos += 10;
 
-    if (frame.TCFlag()) {
-      const clsColorMap& map = frame.LCTFlag() ? frame.ColorMap() : gif_.globalColorMap_;
-      // No colour to key on: the frame cannot be drawn as its maker meant.
-      if (frame.TCI() >= map.Count()) throw StreamRefused{};
-      frame.TransparentColor(map.Item(frame.TCI()).Color());
-    }
+    // Transparency goes by index: an index beyond the table still marks the pixels that hold
+    // it, it only has no colour to report.
+    const clsColorMap& map = frame.LCTFlag() ? frame.ColorMap() : gif_.globalColorMap_;
+    if (frame.TCFlag() && frame.TCI() < map.Count()) frame.TransparentColor(map.Item(frame.TCI()).Color());
 
     bytes_[pos + 1];  // LZW minimum code size
     pos = bytes_.SkipSubBlocks(pos + 2);
@@ -231,29 +254,39 @@ class clsGIF::Walk {
   }
 
   void DecodeFrame(clsFrame& frame, std::span<const std::uint8_t> run) {
+    // Only the part of the image that can fall on the screen is kept.
+    const int visibleWidth = std::clamp(gif_.xWidth_ - frame.xLeft(), 0, frame.xWidth());
+    const int visibleHeight = std::clamp(gif_.yHeight_ - frame.yTop(), 0, frame.yHeight());
+    keptBytes_ += std::int64_t{visibleWidth} * visibleHeight;
+    if (keptBytes_ > gif_limits::kMaxFrameBytes) throw StreamRefused{};
+
     const std::vector<std::uint8_t> stream = SingleFrameStream(gif_.headerBytes_, run);
-    std::optional<Raster> decoded = DecodeFirstImage(stream, gif_.xWidth_, gif_.yHeight_);
+    std::optional<IndexedImage> decoded = DecodeFirstImage(stream, visibleWidth, visibleHeight);
     if (!decoded) throw StreamRefused{};
-    auto image = CreateBitmapPicture(std::move(*decoded));
-    frame.Picture(image);
-    frame.Image(image);
-    gif_.SetDC(frame, *image);
-    frame.Picture(frame.hdc());
+    IndexedFrame indexed;
+    indexed.left = frame.xLeft();
+    indexed.top = frame.yTop();
+    indexed.image = std::move(*decoded);
+    indexed.palette = frame.LCTFlag() ? MakePalette(frame.ColorMap()) : globalPalette_;
+    indexed.transparentIndex = frame.TCFlag() ? frame.TCI() : -1;
+    indexed.disposal = frame.DisposalMethod();
+    gif_.SetDC(frame, std::move(indexed));
   }
 
   // A Graphic Control Extension followed by another one or by the trailer: the frame shows
   // what the previous one left after its disposal.
   void ComposeWithoutImage(clsFrame& frame) {
-    auto image = CreateBitmapPicture(Raster());
-    frame.Image(image);
-    gif_.SetDC(frame, *image);
-    frame.Picture(frame.hdc());
+    IndexedFrame indexed;
+    indexed.palette = globalPalette_;
+    indexed.disposal = frame.DisposalMethod();
+    gif_.SetDC(frame, std::move(indexed));
   }
 
   clsGIF& gif_;
   StreamBytes bytes_;
   bool headerCaptured_ = false;
-  std::int64_t frameBytes_ = 0;
+  std::shared_ptr<const Palette> globalPalette_;
+  std::int64_t keptBytes_ = 0;
 };
 
 void clsGIF::RaiseGIFError(const std::string& message) {
@@ -265,6 +298,7 @@ void clsGIF::ResetForLoad() {
   for (std::int32_t position = globalColorMap_.Count(); position >= 1; --position)
     globalColorMap_.Remove(position);
   headerBytes_.clear();
+  composer_.reset();
 }
 
 bool clsGIF::LoadGIF(std::span<const std::uint8_t> bytes) {
@@ -311,60 +345,22 @@ std::shared_ptr<const Raster> clsGIF::hDCToPicture(const Raster& source, std::in
   return CreateBitmapPicture(source.Crop(left, top, width, height));
 }
 
-void clsGIF::SetDC(clsFrame& myframe, const Raster& decoded) {
-  const std::int32_t n = frames_.Count();
-  const auto key = static_cast<std::uint32_t>(myframe.TransparentColor());
-  std::shared_ptr<Raster> composite;
-  if (n <= 1) {
-    composite = std::make_shared<Raster>(xWidth_, yHeight_, key);
-    // The first frame is always keyed, whether or not it has a transparent index.
-    composite->CopyFromKeyed(decoded, 0, 0, myframe.xWidth(), myframe.yHeight(), myframe.xLeft(),
-                             myframe.yTop(), key);
-  } else {
-    const clsFrame& previous = frames_.Item(n - 1);
-    const auto& under = previous.hdc();
-    if (under && under->Width() == xWidth_ && under->Height() == yHeight_) {
-      composite = std::make_shared<Raster>(*under);
-    } else {
-      composite = std::make_shared<Raster>(xWidth_, yHeight_, key);
-      if (under) composite->CopyFrom(*under, 0, 0, xWidth_, yHeight_, 0, 0);
-    }
-    switch (previous.DisposalMethod()) {
-      case 2:
-        composite->FillRect(previous.xLeft(), previous.yTop(), previous.xLeft() + previous.xWidth(),
-                            previous.yTop() + previous.yHeight(), key);
-        break;
-      case 3:
-        if (n > 2 && frames_.Item(n - 2).hdc())
-          composite->CopyFrom(*frames_.Item(n - 2).hdc(), 0, 0, xWidth_, yHeight_, 0, 0);
-        break;
-      default:
-        break;
-    }
-    if (myframe.TCFlag())
-      composite->CopyFromKeyed(decoded, 0, 0, myframe.xWidth(), myframe.yHeight(), myframe.xLeft(),
-                               myframe.yTop(), key);
-    else
-      composite->CopyFrom(decoded, 0, 0, myframe.xWidth(), myframe.yHeight(), myframe.xLeft(),
-                          myframe.yTop());
-  }
-  myframe.hdc(std::move(composite));
+void clsGIF::SetDC(clsFrame& myframe, IndexedFrame decoded) {
+  if (!composer_) composer_ = std::make_shared<FrameComposer>(xWidth_, yHeight_);
+  composer_->Add(std::move(decoded));
+  myframe.ComposedBy(composer_, composer_->Count());
 }
 
 bool clsGIF::DrawFrame(std::int16_t index, Raster& target, std::int32_t xLeft, std::int32_t yTop) const {
   if (index < 1 || index > frames_.Count()) return false;
-  const clsFrame& frame = frames_.Item(index);
-  if (!frame.hdc()) return false;
-  if (frame.TCFlag())
-    target.CopyFromKeyed(*frame.hdc(), 0, 0, xWidth_, yHeight_, xLeft, yTop,
-                         static_cast<std::uint32_t>(frame.TransparentColor()));
-  else
-    target.CopyFrom(*frame.hdc(), 0, 0, xWidth_, yHeight_, xLeft, yTop);
+  const Raster* composite = frames_.Item(index).CompositeView();
+  if (composite == nullptr) return false;
+  target.CopyFromKeyed(*composite, 0, 0, xWidth_, yHeight_, xLeft, yTop, kTransparentPixel);
   return true;
 }
 
 bool clsGIF::CopyFrame(std::int16_t index, Raster& target, std::int32_t xLeft, std::int32_t yTop) {
-  if (index < 1 || index > frames_.Count() || !frames_.Item(index).hdc()) return false;
+  if (index < 1 || index > frames_.Count() || !frames_.Item(index).IsComposed()) return false;
   if (!backgroundSaved_) {
     xLeft_ = xLeft;
     yTop_ = yTop;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gif/Composition.h"
 #include "gif/Raster.h"
 #include "gif/clsColorMap.h"
 #include "gif/clsFrame.h"
@@ -21,12 +22,12 @@ struct ResourceName {
 };
 
 // The GIF decoder behind the holiday animation: splits a GIF stream into frames, has giflib
-// decode each frame as a GIF of one image, composes every frame onto a full logical-screen
-// raster once at load time, and draws finished composites during playback.
+// decode each frame as a GIF of one image, keeps every frame as colour indices, and composes
+// them onto the logical screen as GIF89a viewers do when a frame is drawn (see FrameComposer).
 //
-// Ownership: the object owns its frames and colour tables; the rasters of a frame are shared,
-// immutable, and live as long as anyone holds them. Single-threaded; not re-entrant from the
-// GIFError handler (the handler must not destroy or reload the object). Not copyable.
+// Ownership: the object owns its frames and colour tables; the rasters that a frame hands out
+// are new pictures the caller owns. Single-threaded; not re-entrant from the GIFError handler
+// (the handler must not destroy or reload the object). Not copyable.
 //
 // Loading never throws and never reads outside the stream: a stream that ends early, or that
 // goes past one of the caps in gif/Limits.h, or that the parser cannot follow, makes LoadGIF
@@ -59,11 +60,11 @@ class clsGIF {
                                                     std::int32_t width, std::int32_t height);
   std::uint8_t AspectRatio() const { return aspectRatio_; }
   void AspectRatio(std::uint8_t value) { aspectRatio_ = value; }
-  // Draws the composite of frame `index` (1-based) at (xLeft, yTop) of `target`: keyed on the
-  // frame's TransparentColor when its TCFlag is set, else opaque over the whole screen area.
-  // The first call in the object's life saves the screen-sized area of `target` at that
-  // position (see Clear) and stores the position in xLeft()/yTop(). False, drawing and saving
-  // nothing, when there is no such frame or it has no composite.
+  // Draws the composite of frame `index` (1-based) at (xLeft, yTop) of `target`: every pixel
+  // of the screen area that the animation covers by then, so that `target` shows through where
+  // it is transparent, whether or not the frame has a transparent index. The first call in the object's life
+  // saves the screen-sized area of `target` at that position (see Clear) and stores the position in
+  // xLeft()/yTop(). False, drawing and saving nothing, when there is no such frame or it has no composite.
   bool CopyFrame(std::int16_t index, Raster& target, std::int32_t xLeft, std::int32_t yTop);
   // The decoded image of frame `index`; null when there is no such frame.
   std::shared_ptr<const Raster> Image(std::int16_t index) const;
@@ -71,10 +72,9 @@ class clsGIF {
   void M(std::uint8_t value) { m_ = value; }
   std::uint8_t CR() const { return cr_; }
   void CR(std::uint8_t value) { cr_ = value; }
-  // Composes `myframe` as frame n = Frames().Count() from its decoded image (top-left at 0, 0):
-  // the previous composite with the previous frame's disposal applied, then the image keyed
-  // or opaque. Sets myframe.hdc().
-  void SetDC(clsFrame& myframe, const Raster& decoded);
+  // Makes `myframe` the next frame of the animation, drawn from `decoded` (its image, palette,
+  // transparent index and disposal); it is composed when it is first drawn.
+  void SetDC(clsFrame& myframe, IndexedFrame decoded);
   bool SortFlag() const { return sortFlag_; }
   void SortFlag(bool value) { sortFlag_ = value; }
   std::uint8_t pixel() const { return pixel_; }
@@ -98,9 +98,10 @@ class clsGIF {
   std::int32_t yHeight() const { return yHeight_; }
   std::int32_t xWidth() const { return xWidth_; }
 
-  // Reads a GIF stream into frames. True when the walk reached the trailer or stopped at a
-  // block that ends it (label 0 or an unknown label). False for a missing file (after raising
-  // GIFError), a signature other than "GIF", a zero-sized or oversized screen, and every
+  // Reads a GIF stream into frames. Every image is a frame: one that no Graphic Control
+  // Extension of its own precedes is drawn opaque with no disposal. True when the walk reached
+  // the trailer or stopped at a block that ends it (label 0 or an unknown label). False for a missing file
+  // (after raising GIFError), a signature other than "GIF", a zero-sized or oversized screen, and every
   // stream that ends early or is refused part way (frames completed before are kept).
   bool LoadGIF(const std::filesystem::path& path);
   bool LoadGIF(std::span<const std::uint8_t> bytes);
@@ -112,6 +113,9 @@ class clsGIF {
 
   // Draws frame `index` as CopyFrame does, without saving the background.
   bool DrawFrame(std::int16_t index, Raster& target, std::int32_t xLeft, std::int32_t yTop) const;
+
+  // What the frames of the last load keep, and what composing them keeps, in bytes.
+  std::size_t KeptBytes() const { return composer_ ? composer_->KeptBytes() : 0; }
 
  private:
   class Walk;
@@ -136,6 +140,7 @@ class clsGIF {
   std::string signature_;
   std::string version_;
   std::vector<std::uint8_t> headerBytes_;
+  std::shared_ptr<FrameComposer> composer_;
   // Set by the first CopyFrame and never cleared, not even by a new load.
   bool backgroundSaved_ = false;
   Raster savedBackground_;

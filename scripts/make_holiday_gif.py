@@ -294,7 +294,8 @@ def main():
     stream += b"\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00"
     stream += b"\x21\xFE" + bytes([len(b"Vimo")]) + b"Vimo\x00"
 
-    composites, frame_rects = [], []
+    # bases[n] is the screen that frame n is drawn on: restore to previous goes back to it.
+    composites, frame_rects, bases = [], [], []
     for n, scene in enumerate(scenes):
         disposal = plan[n][3]
         if n == 0:
@@ -302,11 +303,12 @@ def main():
             stream += image(0, 0, WIDTH, HEIGHT, list(scene.px))
             composites.append(scene)
             frame_rects.append((0, 0, WIDTH, HEIGHT))
+            bases.append(None)
             continue
         previous_disposal = plan[n - 1][3]
         base = composites[n - 1]
         if previous_disposal == 3 and n >= 2:
-            base = composites[n - 2]
+            base = bases[n - 1]
         elif previous_disposal == 2:
             base = base.copy()
             left, top, width, height = frame_rects[n - 1]
@@ -322,6 +324,7 @@ def main():
         assert result.px == scene.px, "frame %d does not compose to its scene" % (n + 1)
         composites.append(result)
         frame_rects.append(rect)
+        bases.append(base)
     stream += b"\x3B"
     with open(output, "wb") as f:
         f.write(stream)

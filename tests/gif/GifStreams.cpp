@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -29,6 +30,12 @@ ColorMapObject* MakeMap(const std::vector<Rgb>& colors) {
 
 void PutImage(GifFileType* gif, const TestImage& image) {
   ColorMapObject* local = image.localTable.empty() ? nullptr : MakeMap(image.localTable);
+  // giflib's encoder drops the previous image's local table without freeing it when the next
+  // image has none.
+  if (local == nullptr && gif->Image.ColorMap != nullptr) {
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
+  }
   const int result =
       EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, image.interlace, local);
   GifFreeMapObject(local);
@@ -46,7 +53,34 @@ void PutImage(GifFileType* gif, const TestImage& image) {
     Check(EGifPutLine(gif, pixels.data() + static_cast<std::size_t>(y) * image.width, image.width), "line");
 }
 
+struct Reader {
+  const Bytes* bytes;
+  std::size_t at;
+};
+
+int ReadFromVector(GifFileType* gif, GifByteType* out, int length) {
+  auto* reader = static_cast<Reader*>(gif->UserData);
+  const std::size_t count =
+      std::min<std::size_t>(static_cast<std::size_t>(length), reader->bytes->size() - reader->at);
+  std::copy_n(reader->bytes->begin() + static_cast<std::ptrdiff_t>(reader->at), count, out);
+  reader->at += count;
+  return static_cast<int>(count);
+}
+
 }  // namespace
+
+GifFileType* Slurp(const Bytes& bytes) {
+  Reader reader{&bytes, 0};
+  int error = 0;
+  GifFileType* gif = DGifOpen(&reader, ReadFromVector, &error);
+  if (gif != nullptr && DGifSlurp(gif) == GIF_ERROR) {
+    DGifCloseFile(gif, &error);
+    return nullptr;
+  }
+  // Everything is read: the reader is not needed past this point.
+  if (gif != nullptr) gif->UserData = nullptr;
+  return gif;
+}
 
 Bytes Encode(const TestGif& layout) {
   Bytes out;
@@ -114,6 +148,20 @@ Bytes ThreeFrameAnimation() {
   third.top = 2;
   third.indices = {0};
   layout.images = {first, second, third};
+  return Encode(layout);
+}
+
+Bytes FullScreenAnimation(int width, int height, int frames) {
+  TestGif layout;
+  layout.width = width;
+  layout.height = height;
+  for (int i = 0; i < 256; ++i)
+    layout.globalTable.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 40});
+  for (int n = 0; n < frames; ++n) {
+    TestImage frame = Solid(0, 0, width, height, 0, n % 4, 0);
+    frame.indices = Indices(width, height, [n](int x, int y) { return (x / 16 + y / 16 + n) % 256; });
+    layout.images.push_back(std::move(frame));
+  }
   return Encode(layout);
 }
 

@@ -2,6 +2,8 @@
 
 // Test streams: well-formed ones written by giflib's encoder, odd ones put together by hand.
 
+#include <gif_lib.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
@@ -42,11 +44,18 @@ struct TestGif {
 };
 
 Bytes Encode(const TestGif& gif);
+// giflib's own decode of a whole stream (DGifSlurp); null when giflib refuses it. The caller
+// closes it with DGifCloseFile.
+GifFileType* Slurp(const Bytes& bytes);
 
 // Three frames on a 6 x 4 screen with the palette black, red, green, blue: red with a transparent
 // (blue) column at x = 0 and disposal 1, a green dot at (2, 1) with transparency, then an opaque
 // black dot at (3, 2). The playback tests and the main window's animation tests share it.
 Bytes ThreeFrameAnimation();
+// `frames` frames that each cover the whole width × height screen, over a 256-colour table,
+// with index 0 transparent and the disposal methods 0 to 3 in turn: the heaviest ordinary
+// animation, for memory and speed checks.
+Bytes FullScreenAnimation(int width, int height, int frames);
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 
 // A width × height image of one colour index at (left, top).

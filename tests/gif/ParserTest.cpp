@@ -160,7 +160,8 @@ TEST_F(ParserTest, AFullGlobalTablePutsTheFirstLabelAt782) {
   EXPECT_EQ(gif.pixel(), 7);
   EXPECT_EQ(gif.GlobalColorMap().Count(), 256);
   EXPECT_EQ(gif.HeaderBytes().size(), 781u);
-  const Raster& composite = *gif.Frames().Item(1).hdc();
+  const auto picture = gif.Frames().Item(1).hdc();
+  const Raster& composite = *picture;
   EXPECT_EQ(composite.Pixel(0, 0), 0x00FF07u);
   EXPECT_EQ(composite.Pixel(1, 0), 0x807F07u);
   EXPECT_EQ(composite.Pixel(2, 0), 0xFF0007u);
@@ -300,7 +301,8 @@ TEST_F(ParserTest, InterlacedImagesDecodeInTheirRowOrder) {
   ASSERT_TRUE(Load(test::Encode(layout)));
   const clsFrame& frame = gif.Frames().Item(1);
   EXPECT_TRUE(frame.InterlaceFlag());
-  const Raster& decoded = *frame.Image();
+  const auto picture = frame.Image();
+  const Raster& decoded = *picture;
   for (int y = 0; y < 11; ++y)
     for (int x = 0; x < 5; ++x)
       ASSERT_EQ(decoded.Pixel(x, y), kPalette[static_cast<std::size_t>((x + y) % 8)].Packed())

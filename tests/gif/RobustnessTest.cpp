@@ -45,7 +45,7 @@ TEST_F(RobustnessTest, EveryTruncationFailsAndKeepsOnlyWholeFrames) {
     EXPECT_FALSE(Load(cut)) << length;
     EXPECT_GE(Count(), previous) << length;
     EXPECT_LE(Count(), 3) << length;
-    for (const auto& frame : gif.Frames()) ASSERT_NE(frame->hdc(), nullptr) << length;
+    for (const auto& frame : gif.Frames()) ASSERT_TRUE(frame->IsComposed()) << length;
     previous = Count();
   }
   EXPECT_EQ(previous, 3);  // only the trailer is missing at the end
@@ -74,18 +74,27 @@ TEST_F(RobustnessTest, SubBlockSizesThatRunPastTheEnd) {
   EXPECT_EQ(Count(), 0);
 }
 
-TEST_F(RobustnessTest, TransparentIndexOutsideItsTableEndsTheWalkKeepingEarlierFrames) {
+TEST_F(RobustnessTest, TransparentIndexOutsideItsTableStillMarksItsPixels) {
   const Bytes start = test::Concat({test::ScreenHeader(4, 4, 0x81), test::ColorTable(kPalette),
                                     test::GraphicControl(0, 0, 0), test::ImageBlock(Solid(0, 0, 4, 4, 1))});
-  EXPECT_FALSE(Load(test::Concat(
-      {start, test::GraphicControl(0x01, 0, 4), test::ImageBlock(Solid(0, 0, 1, 1, 2)), {0x3B}})));
-  EXPECT_EQ(Count(), 1);
-  // No table at all to take the transparent colour from.
-  EXPECT_FALSE(Load(test::Concat({test::ScreenHeader(4, 4, 0x00),
-                                  test::GraphicControl(0x01, 0, 0),
-                                  test::ImageBlock(Solid(0, 0, 1, 1, 0)),
-                                  {0x3B}})));
-  EXPECT_EQ(Count(), 0);
+  TestImage beyond = Solid(0, 0, 2, 1, 2);
+  beyond.indices = {4, 2};
+  ASSERT_TRUE(
+      Load(test::Concat({start, test::GraphicControl(0x01, 0, 4), test::ImageBlock(beyond), {0x3B}})));
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(gif.Frames().Item(2).TransparentColor(), 0);
+  EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(0, 0), 0xFF0000u);
+  EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(1, 0), 0x00FF00u);
+  // No table at all: pixels are black, the transparent index still transparent.
+  TestImage untabled = Solid(0, 0, 2, 1, 0);
+  untabled.indices = {0, 1};
+  ASSERT_TRUE(Load(test::Concat({test::ScreenHeader(4, 4, 0x00),
+                                 test::GraphicControl(0x01, 0, 0),
+                                 test::ImageBlock(untabled),
+                                 {0x3B}})));
+  ASSERT_EQ(Count(), 1);
+  EXPECT_EQ(gif.Frames().Item(1).hdc()->Pixel(0, 0), kTransparentPixel);
+  EXPECT_EQ(gif.Frames().Item(1).hdc()->Pixel(1, 0), 0u);
 }
 
 TEST_F(RobustnessTest, ZeroSizedAndHugeScreensAreRefused) {
@@ -119,19 +128,25 @@ TEST_F(RobustnessTest, ImagesBeyondTheSizeCapAreRefused) {
   EXPECT_EQ(Count(), 1);
 }
 
-TEST_F(RobustnessTest, ImagesWithoutTheirOwnGraphicControlExtension) {
-  // At the left edge, as an 87a file has it: refused rather than read as a label.
+TEST_F(RobustnessTest, ImagesWithoutTheirOwnGraphicControlExtensionAreFramesOfTheirOwn) {
+  // At the left edge, as an 87a file has it, the image is a frame rather than a label.
   TestGif layout;
   layout.width = 4;
   layout.height = 4;
   layout.globalTable = kPalette;
-  layout.images = {Solid(0, 0, 4, 4, 1), Solid(1, 0, 2, 2, 2)};
+  layout.images = {Solid(0, 0, 4, 4, 1, 2, 3), Solid(0, 0, 2, 2, 2)};
   layout.images[1].graphicControl = false;
-  EXPECT_FALSE(Load(test::Encode(layout)));
-  EXPECT_EQ(Count(), 1);
+  ASSERT_TRUE(Load(test::Encode(layout)));
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(gif.Frames().Item(2).DisposalMethod(), 0);
+  EXPECT_FALSE(gif.Frames().Item(2).TCFlag());
+  EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(1, 1), 0x00FF00u);
+  EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(3, 3), kTransparentPixel);  // frame 1 was disposed
   layout.images[0].graphicControl = false;
-  EXPECT_FALSE(Load(test::Encode(layout)));
-  EXPECT_EQ(Count(), 0);
+  ASSERT_TRUE(Load(test::Encode(layout)));
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(gif.HeaderBytes().size(), 13u + 3 * 4);
+  EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(3, 3), 0xFF0000u);
 }
 
 TEST_F(RobustnessTest, OddBlockSequences) {
@@ -143,12 +158,15 @@ TEST_F(RobustnessTest, OddBlockSequences) {
   ASSERT_TRUE(
       Load(test::Concat({start, test::GraphicControl(0, 0, 0), test::GraphicControl(0, 0, 0), red, {0x3B}})));
   ASSERT_EQ(Count(), 2);
-  EXPECT_EQ(gif.Frames().Item(1).hdc()->Pixel(0, 0), 0u);
+  EXPECT_EQ(gif.Frames().Item(1).hdc()->Pixel(0, 0), kTransparentPixel);
   EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(0, 0), 0xFF0000u);
 
-  // A second image under one Graphic Control Extension ends the walk after the first.
-  EXPECT_FALSE(Load(test::Concat({start, test::GraphicControl(0, 0, 0), red, green, {0x3B}})));
-  EXPECT_EQ(Count(), 1);
+  // A second image under one Graphic Control Extension is a frame of its own, which the
+  // extension does not govern.
+  EXPECT_TRUE(Load(test::Concat({start, test::GraphicControl(0x09, 0, 1), red, green, {0x3B}})));
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(gif.Frames().Item(2).DisposalMethod(), 0);
+  EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(0, 0), 0x00FF00u);
 
   // Something that is no block at all inside a frame's run.
   EXPECT_FALSE(Load(test::Concat({start, test::GraphicControl(0, 0, 0), {0x00}, red, {0x3B}})));
