@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -10,6 +11,10 @@
 #include <memory>
 #include <new>
 #include <system_error>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "ItemReader.h"
 #include "TextFile.h"
@@ -73,13 +78,14 @@ struct WalkEnd {
 };
 
 // Visits the complete records in file order, starting at `from`, until visit(RecordItems) returns
-// true. The same walk as reading item by item (a "*" opens a record, the next item is its
-// question, and the search for the next "*" goes on right after the question, over the answer),
-// but it jumps from "*" to "*" with memchr and never copies, so that a walk costs little more
-// than reading the file. `complete` says whether the text is the whole file or only the part read
-// so far; in the latter case the walk stops where the rest of the file could change the outcome.
-template <typename Visit>
-WalkEnd WalkRecords(std::string_view text, std::size_t from, bool complete, Visit visit) {
+// true. Records whose question item starts at a position p for which mayBe(p) is false are passed
+// over without reading further into them. The same walk as reading item by item (a "*" opens a record, the
+// next item is its question, and the search for the next "*" goes on right after the question, over the
+// answer), but it jumps from "*" to "*" with memchr and never copies, so that a walk costs little more than
+// reading the file. `complete` says whether the text is the whole file or only the part read so far; in the
+// latter case the walk stops where the rest of the file could change the outcome.
+template <typename MayBe, typename Visit>
+WalkEnd WalkRecords(std::string_view text, std::size_t from, bool complete, MayBe mayBe, Visit visit) {
   const WalkEnd done{WalkEnd::kDone, 0};
   while (true) {
     const void* hit = from < text.size() ? std::memchr(text.data() + from, '*', text.size() - from) : nullptr;
@@ -113,6 +119,10 @@ WalkEnd WalkRecords(std::string_view text, std::size_t from, bool complete, Visi
     }
 
     const std::size_t questionBegin = SkipBlanks(text, AfterDelimiter(text, star + 1));
+    if (!mayBe(questionBegin)) {
+      from = questionBegin + 1;
+      continue;
+    }
     const std::size_t questionEnd = ItemEnd(text, questionBegin);
     if (atOpenEnd(questionEnd)) return needMore;
     // A question with no answer after it ends the file: no complete record, and no "*" inside
@@ -138,7 +148,14 @@ AnswerScan ScanForAnswer(std::string_view text, std::size_t from, std::string_vi
   // An item never holds a delimiter, so such a question matches nothing.
   if (question.find_first_of(",\r\n") != std::string_view::npos) return missing;
   AnswerItem answer{};
-  const WalkEnd end = WalkRecords(text, from, complete, [&](const RecordItems& record) {
+  // Only a question item that can still turn out to be `question` is read to its end.
+  const auto mayBe = [&](std::size_t at) {
+    const std::size_t available = std::min(text.size() - at, question.size());
+    if (text.compare(at, available, question.substr(0, available)) != 0) return false;
+    const std::size_t after = at + question.size();
+    return after >= text.size() || IsItemDelimiter(text[after]);
+  };
+  const WalkEnd end = WalkRecords(text, from, complete, mayBe, [&](const RecordItems& record) {
     if (text.substr(record.questionBegin, record.questionEnd - record.questionBegin) != question)
       return false;
     answer = record.answer;
@@ -302,6 +319,64 @@ std::uint64_t HashOf(std::string_view question) {
 
 }  // namespace
 
+// The index's table lives in memory that the kernel may back with huge pages where it offers
+// them: inserts and lookups land at random places, and with small pages nearly each one would
+// also miss the address cache.
+template <typename Slot>
+class SlotTable {
+ public:
+  SlotTable() = default;
+  explicit SlotTable(std::size_t count) : size_(count) {
+    bytes_ = count * sizeof(Slot);
+#if defined(__linux__)
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    if (bytes_ >= kHugePage) {
+      bytes_ = (bytes_ + kHugePage - 1) / kHugePage * kHugePage;
+      void* memory = std::aligned_alloc(kHugePage, bytes_);
+      if (memory == nullptr) throw std::bad_alloc();
+      ::madvise(memory, bytes_, MADV_HUGEPAGE);
+      slots_.reset(static_cast<Slot*>(memory));
+    }
+#endif
+    if (!slots_) {
+      void* memory = std::malloc(bytes_);
+      if (memory == nullptr) throw std::bad_alloc();
+      slots_.reset(static_cast<Slot*>(memory));
+    }
+    std::uninitialized_fill_n(slots_.get(), size_, Slot{});
+  }
+
+  bool empty() const {
+    return size_ == 0;
+  }
+  std::size_t size() const {
+    return size_;
+  }
+  std::size_t Bytes() const {
+    return bytes_;
+  }
+  Slot& operator[](std::size_t at) {
+    return slots_[at];
+  }
+  const Slot& operator[](std::size_t at) const {
+    return slots_[at];
+  }
+  const Slot* begin() const {
+    return slots_.get();
+  }
+  const Slot* end() const {
+    return slots_.get() + size_;
+  }
+
+ private:
+  struct Free {
+    void operator()(Slot* slots) const { std::free(slots); }
+  };
+  std::unique_ptr<Slot[], Free> slots_;
+  std::size_t size_ = 0;
+  std::size_t bytes_ = 0;
+};
+
 class BrainStore::Index {
  public:
   // Reads the whole file. Nothing when it cannot be read, or changed while it was read.
@@ -316,7 +391,7 @@ class BrainStore::Index {
 
   const FileStamp& Stamp() const { return stamp_; }
   std::size_t Stars() const { return stars_; }
-  std::size_t Bytes() const { return slots_.capacity() * sizeof(Slot); }
+  std::size_t Bytes() const { return slots_.Bytes(); }
 
   // Takes in what was appended to the file since it was indexed. False when that cannot be read;
   // the index is then unusable.
@@ -352,6 +427,21 @@ class BrainStore::Index {
     std::uint64_t hash = 0;
     std::uint64_t question = 0;
   };
+
+  struct PendingRecord {
+    std::uint64_t hash;
+    std::uint64_t question;
+    std::string_view text;
+  };
+  static constexpr std::size_t kInsertBatch = 16;
+
+  static void Prefetch(const Slot* slot) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(slot);
+#else
+    (void)slot;
+#endif
+  }
 
   // The file offset of the byte that gives the first item its context; before the file's start
   // stands an imagined line end.
@@ -410,9 +500,20 @@ class BrainStore::Index {
   }
 
   void Grow() {
-    std::vector<Slot> old = std::move(slots_);
-    bits_ = old.empty() ? 10 : bits_ + 1;
-    slots_.assign(std::size_t{1} << bits_, Slot{});
+    Rehash(slots_.empty() ? 10 : bits_ + 1);
+  }
+
+  // Room for `records` without growing.
+  void Reserve(std::size_t records) {
+    int bits = std::max(bits_, 10);
+    while ((std::size_t{1} << bits) * 3 < records * 4) ++bits;
+    if (bits != bits_) Rehash(bits);
+  }
+
+  void Rehash(int bits) {
+    SlotTable<Slot> old = std::move(slots_);
+    bits_ = bits;
+    slots_ = SlotTable<Slot>(std::size_t{1} << bits_);
     for (const Slot& slot : old) {
       if (slot.question == 0) continue;
       std::size_t at = Home(slot.hash);
@@ -440,16 +541,31 @@ class BrainStore::Index {
     std::int64_t base = context;
     std::size_t pieceSize = kReadPieceBytes;
     bool ok = true;
+    // Records wait in small batches whose slots are fetched into the cache ahead of the inserts:
+    // on a large brain nearly every insert would otherwise wait for memory on its own.
+    std::vector<PendingRecord> pending;
+    pending.reserve(kInsertBatch);
+    const auto insertPending = [&] {
+      for (const PendingRecord& record : pending)
+        ok = ok && Insert(record.hash, record.question, record.text, reader);
+      pending.clear();
+      return ok;
+    };
     const auto indexRecord = [&](std::string_view text) {
       return [&, text](const RecordItems& record) {
         const std::string_view question =
             text.substr(record.questionBegin, record.questionEnd - record.questionBegin);
-        const auto offset =
-            static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin));
-        ok = ok && Insert(HashOf(question), offset, question, reader);
-        return !ok;
+        const std::uint64_t hash = HashOf(question);
+        if (!slots_.empty()) Prefetch(&slots_[Home(hash)]);
+        pending.push_back({hash,
+                           static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin)),
+                           question});
+        return pending.size() == kInsertBatch && !insertPending();
       };
     };
+    const auto everyRecord = [](std::size_t) { return true; };
+    std::error_code sizeError;
+    const std::uintmax_t fileSize = fs::file_size(file, sizeError);
     while (true) {
       if (buffer.size() < length + pieceSize) buffer.resize(length + pieceSize);
       in.read(buffer.data() + length, static_cast<std::streamsize>(pieceSize));
@@ -462,14 +578,20 @@ class BrainStore::Index {
       stars_ += CountStars(std::string_view(buffer.data() + length + skip, got - skip));
       length += got;
       const std::string_view text(buffer.data(), length);
-      const WalkEnd end = WalkRecords(text, 1, false, indexRecord(text));
-      if (!ok) return false;
+      // The first piece tells about how many records the file holds, so that the table is not
+      // rebuilt over and over while it grows.
+      if (slots_.empty() && !sizeError && pieceOffset == 0 && got > 0) {
+        Reserve(static_cast<std::size_t>(static_cast<double>(stars_) * static_cast<double>(fileSize) /
+                                         static_cast<double>(got) * 1.1));
+      }
+      const WalkEnd end = WalkRecords(text, 1, false, everyRecord, indexRecord(text));
+      if (!insertPending()) return false;
       if (in.eof()) {
         tailContext_ = base + static_cast<std::int64_t>(end.keepFrom);
         // Records that end with the file: more bytes could not change them, but they are records
         // only now that the file ends here.
-        WalkRecords(text, end.keepFrom + 1, true, indexRecord(text));
-        return ok;
+        WalkRecords(text, end.keepFrom + 1, true, everyRecord, indexRecord(text));
+        return insertPending();
       }
       length -= end.keepFrom;
       std::memmove(buffer.data(), buffer.data() + end.keepFrom, length);
@@ -478,7 +600,7 @@ class BrainStore::Index {
     }
   }
 
-  std::vector<Slot> slots_;
+  SlotTable<Slot> slots_;
   int bits_ = 0;
   std::size_t used_ = 0;
   std::size_t stars_ = 0;
