@@ -52,13 +52,19 @@ double MillisecondsBetween(SteadyClock::time_point from, SteadyClock::time_point
 class StepClock final : public StartupView {
  public:
   void StopTimer() override {}
+  // Until the brain is counted, the car moves with the download's progress; the count ends with
+  // the car put at its first mark and the first box checked.
   void MoveCar(int) override {
-    if (!checked_.count(StartupCheck::Steg1_chk)) {
-      if (!firstProgress) firstProgress = SteadyClock::now();
-      lastProgressBeforeCount = SteadyClock::now();
-    }
+    if (checked_.count(StartupCheck::Steg1_chk)) return;
+    const auto now = SteadyClock::now();
+    if (!firstProgress) firstProgress = now;
+    previousMove_ = lastMove_;
+    lastMove_ = now;
   }
-  void Check(StartupCheck check) override { checked_[check] = SteadyClock::now(); }
+  void Check(StartupCheck check) override {
+    checked_[check] = SteadyClock::now();
+    if (check == StartupCheck::Steg1_chk) lastProgressBeforeCount = previousMove_;
+  }
   void ShowNotice(StartupNotice, bool) override {}
   void SetUserCountText(const std::string& text) override { userCountText = text; }
   void PrintLine(const std::string&) override {}
@@ -79,6 +85,8 @@ class StepClock final : public StartupView {
 
  private:
   std::map<StartupCheck, SteadyClock::time_point> checked_;
+  std::optional<SteadyClock::time_point> previousMove_;
+  std::optional<SteadyClock::time_point> lastMove_;
 };
 
 // One server per server kind and brain size, kept for every row of it; the program folder is
