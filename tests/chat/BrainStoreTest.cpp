@@ -148,6 +148,32 @@ TEST_F(BrainStoreTest, EditsMadeElsewhereAreNeverAnsweredFromAStaleIndex) {
   EXPECT_EQ(other.IndexBytes(), 0u);
 }
 
+TEST_F(BrainStoreTest, LargeBrainWithRepeatedQuestionsAnswersFromTheFirstRecord) {
+  // A long first line without records gives the index no hint of the file's size, so its table
+  // grows many times while the records come; every question is taught twice.
+  constexpr int kQuestions = 60000;
+  std::string brain(BrainStore::kReadPieceBytes + 1000, 'x');
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < kQuestions; ++i) {
+      brain += "\r\n*\r\nfråga " + std::to_string(i) + "\r\nsvar " + std::to_string(round * kQuestions + i);
+    }
+  }
+  WriteBrain(brain);
+  EXPECT_EQ(store_.CountBrainCells(), 2u * kQuestions);
+  EXPECT_GT(store_.IndexBytes(), 16u * kQuestions);
+  for (int i = 0; i < kQuestions; i += 997) {
+    ASSERT_EQ(store_.FindAnswer("fråga " + std::to_string(i)), "svar " + std::to_string(i));
+  }
+  EXPECT_EQ(store_.FindAnswer("fråga " + std::to_string(kQuestions)), std::nullopt);
+  EXPECT_EQ(store_.FindAnswer("fråga"), std::nullopt);
+  // The last answer ended the file without a line end; the append closes it and is found.
+  ASSERT_TRUE(store_.AppendRecord("ny", "sist"));
+  EXPECT_EQ(store_.FindAnswer("fråga " + std::to_string(kQuestions - 1)),
+            "svar " + std::to_string(kQuestions - 1));
+  EXPECT_EQ(store_.FindAnswer("ny"), "sist");
+  EXPECT_EQ(store_.CountBrainCells(), 2u * kQuestions + 1);
+}
+
 TEST_F(BrainStoreTest, HugeLineDoesNotHideTheRecordsAroundIt) {
   const std::string huge(10 * 1024 * 1024, 'x');
   WriteBrain("*\r\nfore\r\nett\r\n" + huge + "\r\n*\r\nefter\r\ntvå\r\n");
