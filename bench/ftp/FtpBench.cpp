@@ -17,7 +17,7 @@
 
 #include "BenchReport.h"
 #include "FtpTestServer.h"
-#include "PureFtpd.h"
+#include "PureFtpTestServer.h"
 #include "ftp/CFtp.h"
 
 namespace {
@@ -35,31 +35,26 @@ std::string NameOf(Server server) {
 }
 
 struct Setup {
-  std::unique_ptr<FtpTestServer> project;
-  std::unique_ptr<bench::PureFtpd> pure;
+  std::unique_ptr<RealFtpServer> server;
   fs::path local;
   int port = 0;
   std::string user;
   std::string password;
 
-  explicit Setup(Server server) {
+  explicit Setup(Server kind) {
     std::string bytes(kFileSize, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31 + (i >> 12));
-    if (server == Server::Project) {
-      project = std::make_unique<FtpTestServer>();
-      project->WriteFile("big.bin", bytes);
-      port = project->port();
-      user = project->user();
-      password = project->password();
-      local = project->root().parent_path() / "local";
+    // No limit of connections per address: the client and libcurl are logged in side by side.
+    if (kind == Server::Project) {
+      server = std::make_unique<FtpTestServer>();
     } else {
-      pure = std::make_unique<bench::PureFtpd>();
-      pure->WriteFile("big.bin", bytes);
-      port = pure->port();
-      user = pure->user();
-      password = pure->password();
-      local = pure->root().parent_path() / "local";
+      server = std::make_unique<PureFtpTestServer>();
     }
+    server->WriteFile("big.bin", bytes);
+    port = server->port();
+    user = server->user();
+    password = server->password();
+    local = server->root().parent_path() / "local";
     fs::create_directories(local);
     std::ofstream(local / "up.bin", std::ios::binary) << bytes;
   }
