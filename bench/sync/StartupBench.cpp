@@ -232,8 +232,7 @@ void BM_StartupToMainWindow(benchmark::State& state, Server server, int records,
           MillisecondsBetween(*view.lastProgressBeforeCount, *counted));
       phases["d. the two backups uploaded in place"].Add(MillisecondsBetween(*counted, *backedUp));
       phases["e. version record"].Add(MillisecondsBetween(*backedUp, *versionRead));
-      phases["f. flag messages, log-out"].Add(
-          MillisecondsBetween(*versionRead, *view.handedOverAt));
+      phases["f. flag messages, log-out"].Add(MillisecondsBetween(*versionRead, *view.handedOverAt));
     }
 
     const auto curlStart = SteadyClock::now();
