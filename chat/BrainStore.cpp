@@ -2,9 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <new>
 #include <system_error>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "ItemReader.h"
 #include "TextFile.h"
@@ -35,7 +45,21 @@ std::size_t SkipBlanks(std::string_view text, std::size_t at) {
   return at;
 }
 
+// Eight bytes at a time while none of them is a delimiter: items are looked for all over the
+// file when the index is built.
 std::size_t ItemEnd(std::string_view text, std::size_t at) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+  const auto hasByte = [](std::uint64_t word, char c) {
+    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
+    return ((x - kOnes) & ~x & kHighs) != 0;
+  };
+  while (at + 8 <= text.size()) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    if (hasByte(word, ',') || hasByte(word, '\r') || hasByte(word, '\n')) break;
+    at += 8;
+  }
   while (at < text.size() && !IsItemDelimiter(text[at])) ++at;
   return at;
 }
@@ -54,25 +78,38 @@ struct AnswerScan {
   std::size_t keepFrom;
 };
 
-// Looks for the answer item of the first complete record with this question, starting at `from`.
-// The same walk as reading item by item (a "*" opens a record, the next item is its question, and
-// the search for the next "*" goes on right after the question, over the answer), but it jumps
-// from "*" to "*" with memchr and never copies, so that a lookup costs little more than reading
-// the file. `complete` says whether the text is the whole file or only the part read so far; in
-// the latter case the scan stops where the rest of the file could change the outcome.
-AnswerScan ScanForAnswer(std::string_view text, std::size_t from, std::string_view question, bool complete) {
-  const AnswerScan missing{AnswerScan::kMissing, {}, 0};
-  // An item never holds a delimiter, so such a question matches nothing.
-  if (question.find_first_of(",\r\n") != std::string_view::npos) return missing;
+// Where the items of one complete record lie in the text.
+struct RecordItems {
+  std::size_t questionBegin;
+  std::size_t questionEnd;
+  AnswerItem answer;
+};
+
+struct WalkEnd {
+  enum Status { kStopped, kDone, kNeedMore } status;
+  // kNeedMore: as AnswerScan::keepFrom.
+  std::size_t keepFrom;
+};
+
+// Visits the complete records in file order, starting at `from`, until visit(RecordItems) returns
+// true. Records whose question item starts at a position p for which mayBe(p) is false are passed
+// over without reading further into them. The same walk as reading item by item (a "*" opens a record, the
+// next item is its question, and the search for the next "*" goes on right after the question, over the
+// answer), but it jumps from "*" to "*" with memchr and never copies, so that a walk costs little more than
+// reading the file. `complete` says whether the text is the whole file or only the part read so far; in the
+// latter case the walk stops where the rest of the file could change the outcome.
+template <typename MayBe, typename Visit>
+WalkEnd WalkRecords(std::string_view text, std::size_t from, bool complete, MayBe mayBe, Visit visit) {
+  const WalkEnd done{WalkEnd::kDone, 0};
   while (true) {
     const void* hit = from < text.size() ? std::memchr(text.data() + from, '*', text.size() - from) : nullptr;
     if (hit == nullptr) {
-      if (complete) return missing;
+      if (complete) return done;
       // A "*" in the next part opens a record only if blanks alone stand between it and a
       // delimiter here, so the last byte that is not a blank is the context to keep.
       std::size_t keep = text.size();
       while (keep > 0 && text[keep - 1] == ' ') --keep;
-      return {AnswerScan::kNeedMore, {}, keep > 0 ? keep - 1 : 0};
+      return {WalkEnd::kNeedMore, keep > 0 ? keep - 1 : 0};
     }
     const std::size_t star = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
     std::size_t itemStart = star;
@@ -83,38 +120,70 @@ AnswerScan ScanForAnswer(std::string_view text, std::size_t from, std::string_vi
     }
     // From here on, running into the end of a partial text means reading on and coming back to
     // this "*"; the delimiter before it is its context.
-    const AnswerScan needMore{AnswerScan::kNeedMore, {}, itemStart > 0 ? itemStart - 1 : 0};
+    const WalkEnd needMore{WalkEnd::kNeedMore, itemStart > 0 ? itemStart - 1 : 0};
     const auto atOpenEnd = [&](std::size_t at) {
       // True when `at` is the end of the text, or a CR that more text could turn into CR LF.
       return !complete && (at >= text.size() || (text[at] == '\r' && at + 1 == text.size()));
     };
     if (atOpenEnd(star + 1)) return needMore;
-    if (star + 1 == text.size()) return missing;
+    if (star + 1 == text.size()) return done;
     if (!IsItemDelimiter(text[star + 1])) {
       from = star + 1;
       continue;
     }
 
     const std::size_t questionBegin = SkipBlanks(text, AfterDelimiter(text, star + 1));
-    const std::size_t compared = std::min(text.size() - questionBegin, question.size());
-    const std::size_t questionEnd = questionBegin + question.size();
-    if (text.compare(questionBegin, compared, question.substr(0, compared)) == 0) {
-      if (atOpenEnd(questionEnd) || (compared < question.size() && !complete)) return needMore;
-      if (questionEnd < text.size() && IsItemDelimiter(text[questionEnd])) {
-        const std::size_t answerStart = AfterDelimiter(text, questionEnd);
-        if (answerStart == text.size()) return complete ? missing : needMore;
-        const std::size_t answerBegin = SkipBlanks(text, answerStart);
-        const std::size_t answerEnd = ItemEnd(text, answerBegin);
-        if (answerEnd == text.size() && !complete) return needMore;
-        return {AnswerScan::kFound, {answerStart, answerBegin, answerEnd}, 0};
-      }
-      // A question with no answer after it ends the file: no complete record.
-      if (questionEnd >= text.size()) return missing;
+    if (!mayBe(questionBegin)) {
+      from = questionBegin + 1;
+      continue;
+    }
+    const std::size_t questionEnd = ItemEnd(text, questionBegin);
+    if (atOpenEnd(questionEnd)) return needMore;
+    // A question with no answer after it ends the file: no complete record, and no "*" inside
+    // the question item can open one.
+    if (questionEnd == text.size()) return done;
+    const std::size_t answerStart = AfterDelimiter(text, questionEnd);
+    if (answerStart == text.size()) return complete ? done : needMore;
+    const std::size_t answerBegin = SkipBlanks(text, answerStart);
+    const std::size_t answerEnd = ItemEnd(text, answerBegin);
+    if (answerEnd == text.size() && !complete) return needMore;
+    if (visit(RecordItems{questionBegin, questionEnd, {answerStart, answerBegin, answerEnd}})) {
+      return {WalkEnd::kStopped, 0};
     }
     // The question item is used up, even when it is itself "*"; no "*" inside it can open a
-    // record, so the search may resume one byte into it.
+    // record, so the walk may resume one byte into it.
     from = questionBegin + 1;
   }
+}
+
+// Looks for the answer item of the first complete record with this question, starting at `from`.
+AnswerScan ScanForAnswer(std::string_view text, std::size_t from, std::string_view question, bool complete) {
+  const AnswerScan missing{AnswerScan::kMissing, {}, 0};
+  // An item never holds a delimiter, so such a question matches nothing.
+  if (question.find_first_of(",\r\n") != std::string_view::npos) return missing;
+  AnswerItem answer{};
+  // Only a question item that can still turn out to be `question` is read to its end.
+  const auto mayBe = [&](std::size_t at) {
+    const std::size_t available = std::min(text.size() - at, question.size());
+    if (text.compare(at, available, question.substr(0, available)) != 0) return false;
+    const std::size_t after = at + question.size();
+    return after >= text.size() || IsItemDelimiter(text[after]);
+  };
+  const WalkEnd end = WalkRecords(text, from, complete, mayBe, [&](const RecordItems& record) {
+    if (text.substr(record.questionBegin, record.questionEnd - record.questionBegin) != question)
+      return false;
+    answer = record.answer;
+    return true;
+  });
+  switch (end.status) {
+    case WalkEnd::kStopped:
+      return {AnswerScan::kFound, answer, 0};
+    case WalkEnd::kNeedMore:
+      return {AnswerScan::kNeedMore, {}, end.keepFrom};
+    case WalkEnd::kDone:
+      break;
+  }
+  return missing;
 }
 
 std::optional<AnswerItem> LocateAnswer(std::string_view text, std::string_view question) {
@@ -212,10 +281,356 @@ std::string ReplaceByte(std::string_view text, char from, char to) {
 
 }  // namespace
 
+// The index: an open-addressing table from a question's hash to where the question of its first
+// record starts in the file. It holds no text; a lookup reads the record at that place, which
+// also rules out a question that merely shares the hash.
+
+namespace {
+
+// Size, modification time and a hash of the first and last bytes: file systems that stamp times
+// coarsely would otherwise let a same-sized rewrite within one tick pass for the file indexed.
+struct FileStamp {
+  std::uintmax_t size = 0;
+  fs::file_time_type written{};
+  std::size_t edges = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+constexpr std::size_t kStampEdgeBytes = 4096;
+
+// Up to `count` bytes from `offset`; fewer at the end of the file. Nothing when reading fails.
+std::optional<std::string> ReadAt(std::ifstream& in, std::uintmax_t offset, std::size_t count) {
+  in.clear();
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(count, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(count));
+  if (in.bad()) return std::nullopt;
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
+}
+
+std::optional<FileStamp> ReadStamp(const fs::path& file) {
+  std::error_code ec;
+  FileStamp stamp;
+  stamp.size = fs::file_size(file, ec);
+  if (ec) return std::nullopt;
+  stamp.written = fs::last_write_time(file, ec);
+  if (ec) return std::nullopt;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  const std::size_t edge = static_cast<std::size_t>(std::min<std::uintmax_t>(stamp.size, kStampEdgeBytes));
+  const auto head = ReadAt(in, 0, edge);
+  const auto tail = ReadAt(in, stamp.size - edge, edge);
+  if (!head || !tail) return std::nullopt;
+  const std::hash<std::string_view> hash;
+  stamp.edges = hash(*head) * 31 + hash(*tail);
+  return stamp;
+}
+
+std::uint64_t HashOf(std::string_view question) {
+  return std::hash<std::string_view>{}(question);
+}
+
+}  // namespace
+
+// The index's table lives in memory that the kernel may back with huge pages where it offers
+// them: inserts and lookups land at random places, and with small pages nearly each one would
+// also miss the address cache.
+template <typename Slot>
+class SlotTable {
+ public:
+  SlotTable() = default;
+  explicit SlotTable(std::size_t count) : size_(count) {
+    bytes_ = count * sizeof(Slot);
+#if defined(__linux__)
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    if (bytes_ >= kHugePage) {
+      bytes_ = (bytes_ + kHugePage - 1) / kHugePage * kHugePage;
+      void* memory = std::aligned_alloc(kHugePage, bytes_);
+      if (memory == nullptr) throw std::bad_alloc();
+      ::madvise(memory, bytes_, MADV_HUGEPAGE);
+      slots_.reset(static_cast<Slot*>(memory));
+    }
+#endif
+    if (!slots_) {
+      void* memory = std::malloc(bytes_);
+      if (memory == nullptr) throw std::bad_alloc();
+      slots_.reset(static_cast<Slot*>(memory));
+    }
+    std::uninitialized_fill_n(slots_.get(), size_, Slot{});
+  }
+
+  bool empty() const {
+    return size_ == 0;
+  }
+  std::size_t size() const {
+    return size_;
+  }
+  std::size_t Bytes() const {
+    return bytes_;
+  }
+  Slot& operator[](std::size_t at) {
+    return slots_[at];
+  }
+  const Slot& operator[](std::size_t at) const {
+    return slots_[at];
+  }
+  const Slot* begin() const {
+    return slots_.get();
+  }
+  const Slot* end() const {
+    return slots_.get() + size_;
+  }
+
+ private:
+  struct Free {
+    void operator()(Slot* slots) const { std::free(slots); }
+  };
+  std::unique_ptr<Slot[], Free> slots_;
+  std::size_t size_ = 0;
+  std::size_t bytes_ = 0;
+};
+
+class BrainStore::Index {
+ public:
+  // Reads the whole file. Nothing when it cannot be read, or changed while it was read.
+  static std::unique_ptr<Index> Build(const fs::path& file) {
+    auto index = std::make_unique<Index>();
+    const auto before = ReadStamp(file);
+    if (!before || !index->Read(file, kFromFileStart, 0)) return nullptr;
+    if (ReadStamp(file) != before) return nullptr;
+    index->stamp_ = *before;
+    return index;
+  }
+
+  const FileStamp& Stamp() const { return stamp_; }
+  std::size_t Stars() const { return stars_; }
+  std::size_t Bytes() const { return slots_.Bytes(); }
+
+  // Takes in what was appended to the file since it was indexed. False when that cannot be read;
+  // the index is then unusable.
+  bool CatchUp(const fs::path& file) {
+    const auto now = ReadStamp(file);
+    if (!now || now->size < stamp_.size || !Read(file, tailContext_, stamp_.size)) return false;
+    if (ReadStamp(file) != now) return false;
+    stamp_ = *now;
+    return true;
+  }
+
+  // The answer of the first record with this question, or no answer when none has it; nothing
+  // when the file cannot be read.
+  std::optional<std::optional<std::string>> Find(const fs::path& file, std::string_view question) const {
+    const std::optional<std::string> none;
+    if (slots_.empty() || question.find_first_of(",\r\n") != std::string_view::npos) return none;
+    RecordReader reader(file);
+    const std::uint64_t hash = HashOf(question);
+    for (std::size_t at = Home(hash);; at = (at + 1) & (slots_.size() - 1)) {
+      const Slot& slot = slots_[at];
+      if (slot.question == 0) return none;
+      if (slot.hash != hash) continue;
+      const auto record = reader.RecordAt(slot.question);
+      if (!record) return std::nullopt;
+      if (record->first == question) return record->second;
+    }
+  }
+
+ private:
+  // A question never starts at offset 0 (a "*" and a delimiter come first), so 0 marks a free
+  // slot.
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint64_t question = 0;
+  };
+
+  struct PendingRecord {
+    std::uint64_t hash;
+    std::uint64_t question;
+    std::string_view text;
+  };
+  static constexpr std::size_t kInsertBatch = 16;
+
+  static void Prefetch(const Slot* slot) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(slot);
+#else
+    (void)slot;
+#endif
+  }
+
+  // The file offset of the byte that gives the first item its context; before the file's start
+  // stands an imagined line end.
+  static constexpr std::int64_t kFromFileStart = -1;
+
+  // Reads records at given offsets, for lookups and for telling apart questions of equal hash.
+  class RecordReader {
+   public:
+    explicit RecordReader(const fs::path& file) : in_(file, std::ios::binary) {}
+
+    // The question and the answer of the record whose question starts at `offset`, read the way
+    // the walk reads them.
+    std::optional<std::pair<std::string, std::string>> RecordAt(std::uint64_t offset) {
+      for (std::size_t window = 512;; window *= 2) {
+        const auto bytes = ReadAt(in_, offset, window);
+        if (!bytes) return std::nullopt;
+        const bool toEnd = bytes->size() < window;
+        const std::string_view text = *bytes;
+        const std::size_t questionEnd = ItemEnd(text, 0);
+        // A CR at the window's end may be the first half of CR LF.
+        if (!toEnd && questionEnd + 1 >= text.size()) continue;
+        std::string question(text.substr(0, questionEnd));
+        // A question that ends the file has no record: a text no question can equal.
+        if (questionEnd == text.size()) return std::pair(std::string(1, '\n'), std::string());
+        const std::size_t answerBegin = SkipBlanks(text, AfterDelimiter(text, questionEnd));
+        const std::size_t answerEnd = ItemEnd(text, answerBegin);
+        if (!toEnd && answerEnd == text.size()) continue;
+        return std::pair(std::move(question), std::string(text.substr(answerBegin, answerEnd - answerBegin)));
+      }
+    }
+
+   private:
+    std::ifstream in_;
+  };
+
+  std::size_t Home(std::uint64_t hash) const {
+    return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+  }
+
+  // Keeps the first record of each question: a later one with the same question is left out.
+  bool Insert(std::uint64_t hash, std::uint64_t question, std::string_view text, RecordReader& reader) {
+    // At most three quarters full, so that probe runs stay short.
+    if ((used_ + 1) * 4 > slots_.size() * 3) Grow();
+    for (std::size_t at = Home(hash);; at = (at + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[at];
+      if (slot.question == 0) {
+        slot = {hash, question};
+        ++used_;
+        return true;
+      }
+      if (slot.hash != hash) continue;
+      const auto earlier = reader.RecordAt(slot.question);
+      if (!earlier) return false;
+      if (earlier->first == text) return true;
+    }
+  }
+
+  void Grow() {
+    Rehash(slots_.empty() ? 10 : bits_ + 1);
+  }
+
+  // Room for `records` without growing.
+  void Reserve(std::size_t records) {
+    int bits = std::max(bits_, 10);
+    while ((std::size_t{1} << bits) * 3 < records * 4) ++bits;
+    if (bits != bits_) Rehash(bits);
+  }
+
+  void Rehash(int bits) {
+    SlotTable<Slot> old = std::move(slots_);
+    bits_ = bits;
+    slots_ = SlotTable<Slot>(std::size_t{1} << bits_);
+    for (const Slot& slot : old) {
+      if (slot.question == 0) continue;
+      std::size_t at = Home(slot.hash);
+      while (slots_[at].question != 0) at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+
+  // Walks the file from `context` (see kFromFileStart) to its end in pieces, indexing every
+  // record and counting the "*" at or after `countFrom`; remembers where the walk has to resume
+  // when the file grows.
+  bool Read(const fs::path& file, std::int64_t context, std::uint64_t countFrom) {
+    std::ifstream in(file, std::ios::binary);
+    RecordReader reader(file);
+    if (!in) return false;
+    std::string buffer;
+    std::size_t length = 0;
+    if (context == kFromFileStart) {
+      buffer.assign(1, '\n');
+      length = 1;
+    } else {
+      in.seekg(static_cast<std::streamoff>(context));
+    }
+    // The file offset of buffer[0].
+    std::int64_t base = context;
+    std::size_t pieceSize = kReadPieceBytes;
+    bool ok = true;
+    // Records wait in small batches whose slots are fetched into the cache ahead of the inserts:
+    // on a large brain nearly every insert would otherwise wait for memory on its own.
+    std::vector<PendingRecord> pending;
+    pending.reserve(kInsertBatch);
+    const auto insertPending = [&] {
+      for (const PendingRecord& record : pending)
+        ok = ok && Insert(record.hash, record.question, record.text, reader);
+      pending.clear();
+      return ok;
+    };
+    const auto indexRecord = [&](std::string_view text) {
+      return [&, text](const RecordItems& record) {
+        const std::string_view question =
+            text.substr(record.questionBegin, record.questionEnd - record.questionBegin);
+        const std::uint64_t hash = HashOf(question);
+        if (!slots_.empty()) Prefetch(&slots_[Home(hash)]);
+        pending.push_back({hash,
+                           static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin)),
+                           question});
+        return pending.size() == kInsertBatch && !insertPending();
+      };
+    };
+    const auto everyRecord = [](std::size_t) { return true; };
+    std::error_code sizeError;
+    const std::uintmax_t fileSize = fs::file_size(file, sizeError);
+    while (true) {
+      if (buffer.size() < length + pieceSize) buffer.resize(length + pieceSize);
+      in.read(buffer.data() + length, static_cast<std::streamsize>(pieceSize));
+      const auto got = static_cast<std::size_t>(in.gcount());
+      if (in.bad()) return false;
+      // Only bytes the index has not counted yet.
+      const std::uint64_t pieceOffset = static_cast<std::uint64_t>(base + static_cast<std::int64_t>(length));
+      const std::size_t skip = static_cast<std::size_t>(
+          std::min<std::uint64_t>(got, countFrom > pieceOffset ? countFrom - pieceOffset : 0));
+      stars_ += CountStars(std::string_view(buffer.data() + length + skip, got - skip));
+      length += got;
+      const std::string_view text(buffer.data(), length);
+      // The first piece tells about how many records the file holds, so that the table is not
+      // rebuilt over and over while it grows.
+      if (slots_.empty() && !sizeError && pieceOffset == 0 && got > 0) {
+        Reserve(static_cast<std::size_t>(static_cast<double>(stars_) * static_cast<double>(fileSize) /
+                                         static_cast<double>(got) * 1.1));
+      }
+      const WalkEnd end = WalkRecords(text, 1, false, everyRecord, indexRecord(text));
+      if (!insertPending()) return false;
+      if (in.eof()) {
+        tailContext_ = base + static_cast<std::int64_t>(end.keepFrom);
+        // Records that end with the file: more bytes could not change them, but they are records
+        // only now that the file ends here.
+        WalkRecords(text, end.keepFrom + 1, true, everyRecord, indexRecord(text));
+        return insertPending();
+      }
+      length -= end.keepFrom;
+      std::memmove(buffer.data(), buffer.data() + end.keepFrom, length);
+      base += static_cast<std::int64_t>(end.keepFrom);
+      pieceSize = std::max(pieceSize, length);
+    }
+  }
+
+  SlotTable<Slot> slots_;
+  int bits_ = 0;
+  std::size_t used_ = 0;
+  std::size_t stars_ = 0;
+  std::int64_t tailContext_ = kFromFileStart;
+  FileStamp stamp_;
+};
+
 BrainStore::BrainStore(fs::path brainFile)
-    : file_(std::move(brainFile)), temporary_(file_.parent_path() / "temp_brain.txt") {}
+    : file_(std::move(brainFile)), temporary_(file_.parent_path() / "temp_brain.txt") {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(file_, ec);
+  indexKey_ = (ec ? file_ : absolute).lexically_normal().string();
+}
 
 std::size_t BrainStore::CountBrainCells() const {
+  if (const Index* index = CurrentIndex()) return index->Stars();
   // Counted while reading in pieces: the file may be large and the count needs no copy of it.
   std::ifstream in(file_, std::ios::binary);
   if (!in) return 0;
@@ -228,6 +643,9 @@ std::size_t BrainStore::CountBrainCells() const {
 }
 
 std::optional<std::string> BrainStore::FindAnswer(std::string_view question) const {
+  if (const Index* index = CurrentIndex()) {
+    if (auto answer = index->Find(file_, question)) return *answer;
+  }
   // Read and scanned in pieces that stay in the cache, instead of one copy of a brain that may
   // be tens of megabytes; a piece grows when a single item outgrows it.
   std::ifstream in(file_, std::ios::binary);
@@ -271,7 +689,10 @@ bool BrainStore::AppendRecord(std::string_view question, std::string_view answer
   record += kLineEnd;
   record += answer;
   record += kLineEnd;
-  return AppendToFile(file_, record);
+  Index* const index = IndexMatchingFile();
+  const bool appended = AppendToFile(file_, record);
+  IndexAppended(index, appended);
+  return appended;
 }
 
 bool BrainStore::ReplaceAnswer(std::string_view question, std::string_view newAnswer) const {
@@ -297,7 +718,9 @@ bool BrainStore::ReplaceAnswer(std::string_view question, std::string_view newAn
   }
   if (answer->end < text.size())
     CopyItemsAsLines(text.substr(AfterDelimiter(text, answer->end)), role, rewritten);
-  return WriteThenRename(temporary_, file_, rewritten);
+  const bool written = WriteThenRename(temporary_, file_, rewritten);
+  if (written) IndexRewritten();
+  return written;
 }
 
 std::optional<std::string> BrainStore::PickRandomLine(RandomSource& random) const {
@@ -341,4 +764,61 @@ std::string BrainStore::ToStored(std::string_view typed) {
 
 std::string BrainStore::ToShown(std::string_view stored) {
   return ReplaceByte(stored, '|', ',');
+}
+
+namespace {
+
+// One index per file, shared by every store of it, for the life of the program.
+std::map<std::string, std::unique_ptr<BrainStore::Index>>& HeldIndexes() {
+  static std::map<std::string, std::unique_ptr<BrainStore::Index>> indexes;
+  return indexes;
+}
+
+}  // namespace
+
+BrainStore::Index* BrainStore::CurrentIndex() const {
+  if (!indexUsed_) return nullptr;
+  auto& held = HeldIndexes()[indexKey_];
+  const auto stamp = ReadStamp(file_);
+  if (stamp && held && held->Stamp() == *stamp) return held.get();
+  held.reset();
+  if (!stamp) return nullptr;
+  try {
+    held = Index::Build(file_);
+  } catch (const std::bad_alloc&) {
+    held.reset();
+  }
+  return held.get();
+}
+
+BrainStore::Index* BrainStore::IndexMatchingFile() const {
+  const auto found = HeldIndexes().find(indexKey_);
+  if (found == HeldIndexes().end() || !found->second) return nullptr;
+  const auto stamp = ReadStamp(file_);
+  return stamp && found->second->Stamp() == *stamp ? found->second.get() : nullptr;
+}
+
+void BrainStore::IndexAppended(Index* before, bool appended) const {
+  if (before == nullptr) return;
+  bool current = false;
+  try {
+    current = appended && before->CatchUp(file_);
+  } catch (const std::bad_alloc&) {
+  }
+  if (!current) HeldIndexes().erase(indexKey_);
+}
+
+void BrainStore::IndexRewritten() const {
+  const auto found = HeldIndexes().find(indexKey_);
+  if (found == HeldIndexes().end() || !found->second) return;
+  found->second.reset();
+  try {
+    found->second = Index::Build(file_);
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+std::size_t BrainStore::IndexBytes() const {
+  const auto found = HeldIndexes().find(indexKey_);
+  return found == HeldIndexes().end() || !found->second ? 0 : found->second->Bytes();
 }

@@ -4,6 +4,14 @@
 // Windows-1252 lines ended by CR LF. The store keeps nothing in memory: every operation opens the
 // file, does its whole work and closes it before returning, so a change is seen by the next call.
 //
+// The file stays the one source of truth, but lookups and counts answer from an index of it: for
+// each question, where the answer of its first record lies, and the count of "*". The index is
+// built by reading the file once, kept right by this store's own appends and rewrites, and
+// checked against the file's size, modification time and first and last bytes before each use;
+// a file changed in any other way is read again before it is answered from. One index per file
+// is shared by every store of that file in the process, so that the count at start builds the
+// index the chat then uses.
+//
 // Questions and answers are in stored form (lower case, every comma as "|"). The first record in
 // file order with a given question wins for lookup and correction.
 //
@@ -11,6 +19,7 @@
 // No operation throws; failures come back as false or nothing.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -58,12 +67,34 @@ class BrainStore {
   // when it is missing. Nothing when there is no usable line; never draws forever.
   std::optional<std::string> PickRandomLine(RandomSource& random) const;
 
+  // Whether lookups and counts may use the index (the default). Without it every call reads the
+  // whole file, as measurements of the reading itself need.
+  void SetIndexUsed(bool used) { indexUsed_ = used; }
+  // Memory held by this file's index, 0 when none is held.
+  std::size_t IndexBytes() const;
+
+  // The index of one file; opaque outside the store.
+  class Index;
+
   // Typed text to stored form: every "," becomes "|".
   static std::string ToStored(std::string_view typed);
   // Stored text to shown form: every "|" becomes ",".
   static std::string ToShown(std::string_view stored);
 
  private:
+  // The file's index, checked against the file or rebuilt; nullptr when the file cannot be read
+  // or indexed (the caller then reads the file itself).
+  Index* CurrentIndex() const;
+  // The index only if it still matches the file as it is now; it is never rebuilt here.
+  Index* IndexMatchingFile() const;
+  // Brings an index that matched the file before this store appended to it up to date, or drops
+  // it.
+  void IndexAppended(Index* before, bool appended) const;
+  // After the store rewrote the file: a held index is built again from the new file.
+  void IndexRewritten() const;
+
   std::filesystem::path file_;
   std::filesystem::path temporary_;
+  std::string indexKey_;
+  bool indexUsed_ = true;
 };

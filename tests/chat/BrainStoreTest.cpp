@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <fstream>
 #include <random>
 
 #include "ChatFakes.h"
@@ -9,8 +11,16 @@ using namespace std::string_literals;
 
 class BrainStoreTest : public ChatTest {
  protected:
+  BrainStoreTest() { scan_.SetIndexUsed(false); }
+
   BrainStore& store_ = engine_.Brain();
+  // The same file read from start to end on every call.
+  BrainStore scan_{Brain()};
 };
+
+std::size_t StarsIn(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '*'));
+}
 
 TEST_F(BrainStoreTest, FindAnswerMatchesWholeQuestionsOnlyAndTheFirstRecordWins) {
   WriteBrain("\r\n*\r\nhej\r\nhallå\r\n\r\n*\r\nhej då\r\nadjö\r\n\r\n*\r\nhej\r\nandra\r\n");
@@ -75,9 +85,12 @@ TEST_F(BrainStoreTest, LookupAgreesWithAnItemByItemReadWhereverAReadPieceEnds) {
     const std::size_t firstLine = BrainStore::kReadPieceBytes - random() % (tail.size() + 1);
     const std::string brain = round % 4 == 0 ? tail : std::string(firstLine - 2, 'x') + "\r\n" + tail;
     WriteBrain(brain);
+    ASSERT_EQ(store_.CountBrainCells(), StarsIn(brain));
+    ASSERT_EQ(scan_.CountBrainCells(), StarsIn(brain));
     for (const std::string& question : questions) {
       const auto expected = LookUpItemByItem(tail, question);
       ASSERT_EQ(store_.FindAnswer(question), expected) << testing::PrintToString(tail) << " / " << question;
+      ASSERT_EQ(scan_.FindAnswer(question), expected) << testing::PrintToString(tail) << " / " << question;
       if (round % 4 != 0) continue;
       // A correction changes that one answer and no other record.
       ASSERT_EQ(store_.ReplaceAnswer(question, "ny"), expected.has_value());
@@ -90,6 +103,75 @@ TEST_F(BrainStoreTest, LookupAgreesWithAnItemByItemReadWhereverAReadPieceEnds) {
       if (expected) WriteBrain(brain);
     }
   }
+}
+
+TEST_F(BrainStoreTest, AppendsKeepTheIndexRightWhateverTheFileEndedWith) {
+  std::mt19937 random(20261209);
+  const std::string questions[] = {"q", "", "*", "a", "ny", "q a"};
+  for (int round = 0; round < 200; ++round) {
+    std::string brain;
+    for (unsigned length = random() % 30; brain.size() < length;) brain += "*qa \r\n"[random() % 6];
+    WriteBrain(brain);
+    ASSERT_EQ(store_.FindAnswer("q"), LookUpItemByItem(brain, "q")) << testing::PrintToString(brain);
+    const std::string question = round % 3 == 0 ? "q" : "ny";
+    ASSERT_TRUE(store_.AppendRecord(question, "svar"));
+    EXPECT_GT(store_.IndexBytes(), 0u) << "the append was taken in, not thrown away";
+    brain += "\r\n*\r\n" + question + "\r\nsvar\r\n";
+    ASSERT_EQ(BrainBytes(), brain);
+    EXPECT_EQ(store_.CountBrainCells(), StarsIn(brain));
+    for (const std::string& asked : questions) {
+      EXPECT_EQ(store_.FindAnswer(asked), LookUpItemByItem(brain, asked))
+          << testing::PrintToString(brain) << " / " << asked;
+    }
+  }
+}
+
+TEST_F(BrainStoreTest, EditsMadeElsewhereAreNeverAnsweredFromAStaleIndex) {
+  WriteBrain("\r\n*\r\nhej\r\nhallå\r\n");
+  ASSERT_EQ(store_.FindAnswer("hej"), "hallå");
+  // Rewritten in place at once: the same size, and on most file systems the same time stamp.
+  std::ofstream(Brain(), std::ios::binary | std::ios::trunc) << "\r\n*\r\nhej\r\nhallö\r\n";
+  EXPECT_EQ(store_.FindAnswer("hej"), "hallö");
+  std::ofstream(Brain(), std::ios::binary | std::ios::app) << "*\r\nmer\r\nsvar\r\n";
+  EXPECT_EQ(store_.FindAnswer("mer"), "svar");
+  EXPECT_EQ(store_.CountBrainCells(), 2u);
+  // Another store of the same file shares the index and sees this store's changes.
+  const BrainStore other(folder_ / "." / "brain.txt");
+  ASSERT_TRUE(store_.AppendRecord("ny", "fråga"));
+  EXPECT_EQ(other.FindAnswer("ny"), "fråga");
+  ASSERT_TRUE(store_.ReplaceAnswer("hej", "tjena"));
+  EXPECT_EQ(other.FindAnswer("hej"), "tjena");
+  EXPECT_EQ(other.CountBrainCells(), 3u);
+  std::filesystem::remove(Brain());
+  EXPECT_EQ(other.FindAnswer("hej"), std::nullopt);
+  EXPECT_EQ(other.CountBrainCells(), 0u);
+  EXPECT_EQ(other.IndexBytes(), 0u);
+}
+
+TEST_F(BrainStoreTest, LargeBrainWithRepeatedQuestionsAnswersFromTheFirstRecord) {
+  // A long first line without records gives the index no hint of the file's size, so its table
+  // grows many times while the records come; every question is taught twice.
+  constexpr int kQuestions = 60000;
+  std::string brain(BrainStore::kReadPieceBytes + 1000, 'x');
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < kQuestions; ++i) {
+      brain += "\r\n*\r\nfråga " + std::to_string(i) + "\r\nsvar " + std::to_string(round * kQuestions + i);
+    }
+  }
+  WriteBrain(brain);
+  EXPECT_EQ(store_.CountBrainCells(), 2u * kQuestions);
+  EXPECT_GT(store_.IndexBytes(), 16u * kQuestions);
+  for (int i = 0; i < kQuestions; i += 997) {
+    ASSERT_EQ(store_.FindAnswer("fråga " + std::to_string(i)), "svar " + std::to_string(i));
+  }
+  EXPECT_EQ(store_.FindAnswer("fråga " + std::to_string(kQuestions)), std::nullopt);
+  EXPECT_EQ(store_.FindAnswer("fråga"), std::nullopt);
+  // The last answer ended the file without a line end; the append closes it and is found.
+  ASSERT_TRUE(store_.AppendRecord("ny", "sist"));
+  EXPECT_EQ(store_.FindAnswer("fråga " + std::to_string(kQuestions - 1)),
+            "svar " + std::to_string(kQuestions - 1));
+  EXPECT_EQ(store_.FindAnswer("ny"), "sist");
+  EXPECT_EQ(store_.CountBrainCells(), 2u * kQuestions + 1);
 }
 
 TEST_F(BrainStoreTest, HugeLineDoesNotHideTheRecordsAroundIt) {
