@@ -21,32 +21,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(ReleaseSignature, BindsKeyBytesAndVersion) {
+// Which changes a signature does not survive is checked end to end in the updater's tests; here
+// what those cannot reach.
+TEST(ReleaseSignature, KeysAndVersionForms) {
   const TestReleaseKey key;
-  const TestReleaseKey otherKey;
-  const std::string program = HealthyBuild();
-  const std::string signature = key.Sign(program, 10.0f);
-  ASSERT_EQ(signature.size(), kReleaseSignatureSize);
-  EXPECT_TRUE(VerifyRelease(key.pair.publicKey, 10.0f, program, signature));
   EXPECT_EQ(PublicKeyOf(key.pair.secretKey), key.pair.publicKey);
-
-  EXPECT_FALSE(VerifyRelease(otherKey.pair.publicKey, 10.0f, program, signature));
-  EXPECT_FALSE(VerifyRelease(key.pair.publicKey, 11.0f, program, signature));
-  EXPECT_FALSE(VerifyRelease(key.pair.publicKey, 10.0f, program.substr(0, program.size() - 1), signature));
-  std::string changed = program;
-  changed[changed.size() / 2] ^= 1;
-  EXPECT_FALSE(VerifyRelease(key.pair.publicKey, 10.0f, changed, signature));
-  EXPECT_FALSE(VerifyRelease(key.pair.publicKey, 10.0f, program, signature.substr(1)));
-  EXPECT_FALSE(VerifyRelease(key.pair.publicKey.substr(1), 10.0f, program, signature));
-  EXPECT_FALSE(SignRelease("short", 10.0f, program).has_value());
-
+  EXPECT_FALSE(SignRelease("short", 10.0f, "program").has_value());
+  EXPECT_FALSE(VerifyRelease(key.pair.publicKey.substr(1), 10.0f, "program", key.Sign("program", 10.0f)));
   // The version is signed in its shortest form, so "10", "10.0" and "+10" are one release.
-  EXPECT_EQ(ReleaseVersionFrom(" +10.0"), 10.0f);
+  EXPECT_TRUE(
+      VerifyRelease(key.pair.publicKey, ReleaseVersionFrom(" +10.0"), "program", key.Sign("program", 10.0f)));
   EXPECT_EQ(ReleaseVersionText(ReleaseVersionFrom("9.50")), "9.5");
   EXPECT_EQ(ReleaseVersionFrom("tio"), 0.0f);
 }
 
-TEST(ReleaseSignature, CompiledKeyAndHexForms) {
+TEST(ReleaseSignature, CompiledKeyAndHexText) {
   EXPECT_EQ(CompiledReleasePublicKey().size(), kReleasePublicKeySize)
       << "VIMO_RELEASE_PUBLIC_KEY is not a key";
   const std::string bytes("\x00\x7f\x80\xff", 4);
