@@ -13,6 +13,7 @@
 
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
+#include "PureFtpdServer.h"
 #include "ReleaseTestFiles.h"
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
@@ -123,11 +124,12 @@ class UpdaterLogicTest : public ::testing::Test {
     MakeLogic();
   }
 
-  void MakeLogic(UpdateSafeguards safeguards = {}) {
+  void MakeLogic(UpdateSafeguards safeguards = {}, std::optional<ServerSettings> server = std::nullopt) {
     safeguards.releasePublicKey = key_.pair.publicKey;
     if (safeguards.runner == nullptr) safeguards.runner = &runner_;
     if (safeguards.waiter == nullptr) safeguards.waiter = &waiter_;
-    logic_.emplace(view_, dialogs_, pump_, desktop_, SettingsFor(*server_), folder_.path(), safeguards);
+    logic_.emplace(view_, dialogs_, pump_, desktop_, server.value_or(SettingsFor(*server_)), folder_.path(),
+                   safeguards);
   }
 
   // Every file of the program folder, to catch temporary files left behind.
@@ -321,6 +323,30 @@ TEST_F(UpdaterLogicTest, ReleasesThatAreNotSignedForThisVersionAreRefused) {
     EXPECT_TRUE(desktop_.startedPrograms.empty());
     ExpectOldBuildUntouched();
   }
+}
+
+// The same on a server nobody here wrote: a forged release is refused, a signed one installed.
+TEST_F(UpdaterLogicTest, PureFtpdServesSignedReleasesAsWell) {
+  Start();
+  PureFtpdServer pure;
+  const TestReleaseKey forger;
+  const std::string build = LargeBuild();
+  pure.WriteFile("Vimo", build);
+  pure.WriteFile("Vimo.sig", forger.Sign(build, 10.0f));
+  dialogs_.AnswerNext(DialogAnswer::No);
+  MakeLogic({}, pure.settings());
+  logic_->Label3_Click();
+  ASSERT_EQ(dialogs_.shown().size(), 1u);
+  EXPECT_NE(dialogs_.shown()[0].text.find(W("Signaturen stämmer inte med Vimo version 10")),
+            std::string::npos);
+  ExpectOldBuildUntouched();
+
+  pure.WriteFile("Vimo.sig", key_.Sign(build, 10.0f));
+  view_.closed = 0;
+  MakeLogic({}, pure.settings());
+  logic_->Label3_Click();
+  EXPECT_EQ(dialogs_.shown().size(), 1u);
+  ExpectNewBuildInstalled(build);
 }
 
 TEST_F(UpdaterLogicTest, EveryRefusalIsExplainedUnlikeEveryOtherTransferError) {
