@@ -20,6 +20,9 @@ namespace {
 constexpr const char* kVersionRecordFile = "version.txt";
 // Ends every refusal, so the user knows what the failed update did not do.
 constexpr const char* kUntouched = " Den installerade Vimo är orörd.";
+// Far above any build of the program (about 12 MB with debugging information), far below what
+// would strain the memory it is checked in.
+constexpr std::uintmax_t kLargestRelease = 256u << 20;
 
 class SleepingWaiter final : public Waiter {
  public:
@@ -39,10 +42,6 @@ std::string PlainDecimal(double value) {
   char buffer[400];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
   return std::string(buffer, result.ptr);
-}
-
-std::string UpdateSafeguards::CompiledReleasePublicKeyBytes() {
-  return CompiledReleasePublicKey();
 }
 
 // One oFTP object with the listener that carries its events to the logic. The logic hears only the
@@ -195,13 +194,21 @@ std::string UpdaterLogic::CheckRelease(const fs::path& program, const fs::path& 
     return W("Versionsinformationen (version.txt) saknas, så den nya versionen kan inte kontrolleras.") +
            W(kUntouched);
   }
+  // Sizes first, so that whatever a server sent is read into memory only when it can be a release.
+  std::error_code programError;
+  std::error_code signatureError;
+  const auto programSize = fs::file_size(program, programError);
+  const auto signatureSize = fs::file_size(signature, signatureError);
+  if (programError || signatureError) return W("De nedladdade filerna kunde inte läsas.") + W(kUntouched);
+  if (programSize == 0) return W("Den nedladdade programfilen är tom.") + W(kUntouched);
+  if (programSize > kLargestRelease)
+    return W("Den nedladdade programfilen är orimligt stor.") + W(kUntouched);
+  if (signatureSize != kReleaseSignatureSize) {
+    return W("Signaturen ") + ReleaseSignatureName() + W(" är skadad.") + W(kUntouched);
+  }
   const auto programBytes = ReadFileBytes(program);
   const auto signatureBytes = ReadFileBytes(signature);
   if (!programBytes || !signatureBytes) return W("De nedladdade filerna kunde inte läsas.") + W(kUntouched);
-  if (programBytes->empty()) return W("Den nedladdade programfilen är tom.") + W(kUntouched);
-  if (signatureBytes->size() != kReleaseSignatureSize) {
-    return W("Signaturen ") + ReleaseSignatureName() + W(" är skadad.") + W(kUntouched);
-  }
   if (!VerifyRelease(safeguards_.releasePublicKey, *version, *programBytes, *signatureBytes)) {
     return W("Signaturen stämmer inte med Vimo version ") + ReleaseVersionText(*version) +
            W(": programfilen är ändrad, ofullständig eller inte utgiven av Vimos utvecklare.") +

@@ -35,6 +35,7 @@
 
 #include "Platform.h"
 #include "ProgramRunner.h"
+#include "Release.h"
 #include "Settings.h"
 
 // The controls of Vupdater_start that the handlers change.
@@ -64,14 +65,12 @@ inline constexpr std::chrono::seconds kHealthyStartBound{120};
 // What the updater trusts and how it watches the new program; production uses the defaults.
 struct UpdateSafeguards {
   // Raw Ed25519 public key of the release key.
-  std::string releasePublicKey = CompiledReleasePublicKeyBytes();
+  std::string releasePublicKey = CompiledReleasePublicKey();
   std::chrono::milliseconds healthyStartBound = kHealthyStartBound;
   std::chrono::milliseconds pollInterval{100};
   // Null: real child processes and real sleeps.
   ProgramRunner* runner = nullptr;
   Waiter* waiter = nullptr;
-
-  static std::string CompiledReleasePublicKeyBytes();
 };
 
 class UpdaterLogic {
