@@ -39,6 +39,7 @@ class CFtp : public IInetStatus {
 
   // The listener is not owned; nullptr means nobody listens. It must outlive its attachment.
   void SetListener(CFtpListener* listener) { listener_ = listener; }
+  CFtpListener* Listener() const { return listener_; }
   // Runs between the pieces of DownloadFile and UploadFile, so that the owner's window stays live (and
   // can set CancelTransfer). Does nothing by default.
   void SetEventPump(std::function<void()> pump) { pump_ = std::move(pump); }

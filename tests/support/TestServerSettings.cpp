@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-ServerSettings SettingsFor(const FtpTestServer& server) {
+ServerSettings SettingsFor(const RealFtpServer& server) {
   ServerSettings settings;
   settings.host = "127.0.0.1";
   settings.port = static_cast<std::int16_t>(server.port());

@@ -7,4 +7,4 @@
 
 // The account of the test server as the program's settings carry it. The server may be stopped
 // afterwards; the settings keep its address.
-ServerSettings SettingsFor(const FtpTestServer& server);
+ServerSettings SettingsFor(const RealFtpServer& server);
