@@ -13,7 +13,7 @@
 
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
-#include "PureFtpdServer.h"
+#include "PureFtpTestServer.h"
 #include "ReleaseTestFiles.h"
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
@@ -328,13 +328,15 @@ TEST_F(UpdaterLogicTest, ReleasesThatAreNotSignedForThisVersionAreRefused) {
 // The same on a server nobody here wrote: a forged release is refused, a signed one installed.
 TEST_F(UpdaterLogicTest, PureFtpdServesSignedReleasesAsWell) {
   Start();
-  PureFtpdServer pure;
+  PureFtpOptions oneConnection;
+  oneConnection.maxConnectionsPerAddress = 1;
+  PureFtpTestServer pure(oneConnection);
   const TestReleaseKey forger;
   const std::string build = LargeBuild();
   pure.WriteFile("Vimo", build);
   pure.WriteFile("Vimo.sig", forger.Sign(build, 10.0f));
   dialogs_.AnswerNext(DialogAnswer::No);
-  MakeLogic({}, pure.settings());
+  MakeLogic({}, SettingsFor(pure));
   logic_->Label3_Click();
   ASSERT_EQ(dialogs_.shown().size(), 1u);
   EXPECT_NE(dialogs_.shown()[0].text.find(W("Signaturen stämmer inte med Vimo version 10")),
@@ -343,7 +345,7 @@ TEST_F(UpdaterLogicTest, PureFtpdServesSignedReleasesAsWell) {
 
   pure.WriteFile("Vimo.sig", key_.Sign(build, 10.0f));
   view_.closed = 0;
-  MakeLogic({}, pure.settings());
+  MakeLogic({}, SettingsFor(pure));
   logic_->Label3_Click();
   EXPECT_EQ(dialogs_.shown().size(), 1u);
   ExpectNewBuildInstalled(build);
