@@ -8,6 +8,7 @@
 #include "ProgramValues.h"
 #include "QtPlatform.h"
 #include "Settings.h"
+#include "UpdateTrial.h"
 #include "VimoLoadWindow.h"
 #include "VimoWindow.h"
 
@@ -16,6 +17,7 @@ ProgramValues Vimo_module;
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  InstallSwedishTranslation(application);
   SleepWaiter waiter;
   QtEventPump pump;
   QtDesktop desktop;
@@ -28,6 +30,8 @@ int main(int argc, char* argv[]) {
   QObject::connect(&startWindow, &VimoLoadWindow::handOverRequested, [&] {
     mainWindow = std::make_unique<VimoWindow>(VimoWindowServices{.values = Vimo_module});
     mainWindow->show();
+    // An update on trial has now started well; the updater keeps it.
+    ConfirmHealthyStart(std::filesystem::path());
   });
   QObject::connect(&startWindow, &VimoLoadWindow::endRequested, [] { QCoreApplication::exit(0); });
 

@@ -4,8 +4,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QInputDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QTranslator>
 #include <QUrl>
 #include <chrono>
 #include <thread>
@@ -28,28 +31,58 @@ void QtEventPump::ProcessEvents() {
   QCoreApplication::processEvents();
 }
 
-DialogAnswer MessageBoxDialogs::Show(const std::string& title, const std::string& text,
-                                     DialogButtons buttons) {
-  QMessageBox box(parent_);
+void InstallSwedishTranslation(QCoreApplication& application) {
+  // Qt's own texts (a text box's context menu and the like); missing translations leave English.
+  auto* translator = new QTranslator(&application);
+  if (translator->load(QLocale(QLocale::Swedish, QLocale::Sweden), "qt", "_",
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  }
+}
+
+void PrepareMessageBox(QMessageBox& box, const std::string& title, const std::string& text,
+                       DialogButtons buttons) {
   box.setIcon(QMessageBox::NoIcon);
   box.setWindowTitle(ToQString(title));
+  // Texts may carry what a server sent ("Orsak: ..."): shown as they are, never as markup.
+  box.setTextFormat(Qt::PlainText);
   box.setText(ToQString(text));
   if (buttons == DialogButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes ? DialogAnswer::Yes : DialogAnswer::No;
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Nej"));
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
   }
-  box.setStandardButtons(QMessageBox::Ok);
-  box.exec();
+}
+
+void PrepareInputDialog(QInputDialog& dialog, const std::string& title, const std::string& prompt,
+                        const std::string& defaultText) {
+  dialog.setWindowTitle(ToQString(title));
+  dialog.setLabelText(ToQString(prompt));
+  dialog.setInputMode(QInputDialog::TextInput);
+  dialog.setTextValue(ToQString(defaultText));
+  dialog.setOkButtonText(QStringLiteral("OK"));
+  dialog.setCancelButtonText(QStringLiteral("Avbryt"));
+}
+
+DialogAnswer MessageBoxDialogs::Show(const std::string& title, const std::string& text,
+                                     DialogButtons buttons) {
+  QMessageBox box(parent_);
+  PrepareMessageBox(box, title, text, buttons);
+  const int answer = box.exec();
+  if (buttons == DialogButtons::YesNo)
+    return answer == QMessageBox::Yes ? DialogAnswer::Yes : DialogAnswer::No;
   return DialogAnswer::Ok;
 }
 
 std::string MessageBoxDialogs::AskText(const std::string& title, const std::string& prompt,
                                        const std::string& defaultText) {
-  bool ok = false;
-  const QString answer = QInputDialog::getText(parent_, ToQString(title), ToQString(prompt),
-                                               QLineEdit::Normal, ToQString(defaultText), &ok);
-  return ok ? FromQString(answer) : std::string();
+  QInputDialog dialog(parent_);
+  PrepareInputDialog(dialog, title, prompt, defaultText);
+  return dialog.exec() == QDialog::Accepted ? FromQString(dialog.textValue()) : std::string();
 }
 
 bool QtDesktop::StartProgram(const std::filesystem::path& program) {

@@ -26,6 +26,8 @@ std::int16_t PortFrom(const std::string& text) {
 
 }  // namespace
 
+const int kProgramVersion = VIMO_PROGRAM_VERSION;
+
 ServerSettings ReadServerSettings() {
   ServerSettings settings;
   settings.host = FromEnvironment("VIMO_FTP_HOST", VIMO_FTP_HOST);

@@ -22,8 +22,9 @@ std::string ProductWebAddress();
 // The error-report page opened after a failed restore of the brain.
 std::string ErrorReportAddress();
 
-// The program's own version, compared with the server's version record.
-inline constexpr int kProgramVersion = 9;
+// The program's own version, compared with the server's version record. A release is built with
+// its number set through the CMake setting VIMO_PROGRAM_VERSION.
+extern const int kProgramVersion;
 
 // File names of the two programs in the program folder, and the remote build this platform
 // downloads (a server holds one build per platform).

@@ -7,6 +7,7 @@
 #include "ServerLayout.h"
 #include "SharedFiles.h"
 #include "TextFile.h"
+#include "UpdateTrial.h"
 #include "Windows1252.h"
 
 namespace {
@@ -215,7 +216,8 @@ void StartupSequence::CheckVersionAndFetch() {
     const VersionRecord version = ReadVersionRecord(Local(local::kVersionRecord)).value_or(VersionRecord{});
     values_.HolidayAnimationInterval = version.holidayAnimationInterval;
 
-    if (version.IsNewerThan(kProgramVersion)) {
+    // A release that was installed here and did not start is not offered again; a newer one is.
+    if (version.IsNewerThan(kProgramVersion) && !ReleaseFailedHere(folder_, version.newestVersion)) {
       if (services_.desktop.StartProgram(Local(kUpdaterProgramFile))) {
         // "version.txt" stays for the updater; the downloaded brain goes, nothing is uploaded.
         RemoveFile(Local(local::kBrain));

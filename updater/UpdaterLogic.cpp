@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "ItemReader.h"
+#include "Release.h"
 #include "TextFile.h"
+#include "UpdateTrial.h"
 #include "Windows1252.h"
 #include "ftp/CFtp.h"
 
@@ -15,32 +18,30 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kVersionRecordFile = "version.txt";
+// Ends every refusal, so the user knows what the failed update did not do.
+constexpr const char* kUntouched = " Den installerade Vimo är orörd.";
+// Far above any build of the program (about 12 MB with debugging information), far below what
+// would strain the memory it is checked in.
+constexpr std::uintmax_t kLargestRelease = 256u << 20;
 
-template <typename Number>
-std::string FixedShortest(Number value) {
-  // Wide enough for the largest double written out in full.
-  char buffer[400];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-  return std::string(buffer, result.ptr);
-}
-
-// The leading number of an item; a record whose first field is not a number announces version 0
-// rather than stopping the updater.
-float VersionFrom(std::string_view item) {
-  if (!item.empty() && item.front() == '+') item.remove_prefix(1);
-  float version = 0.0f;
-  std::from_chars(item.data(), item.data() + item.size(), version);
-  return version;
-}
+class SleepingWaiter final : public Waiter {
+ public:
+  void Wait(int milliseconds) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+};
 
 }  // namespace
 
 std::string ShortestDecimal(float value) {
-  return FixedShortest(value);
+  return ReleaseVersionText(value);
 }
 
 std::string PlainDecimal(double value) {
-  return FixedShortest(value);
+  // Wide enough for the largest double written out in full.
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  return std::string(buffer, result.ptr);
 }
 
 // One oFTP object with the listener that carries its events to the logic. The logic hears only the
@@ -54,34 +55,48 @@ class UpdaterLogic::Connection final : public CFtpListener {
 
   void ErrorMsg(const std::string& sErr) override {
     errorReported = true;
-    if (IsCurrent()) owner_.oFTP_ErrorMsg(sErr);
+    lastError = sErr;
+    if (IsHeard()) owner_.oFTP_ErrorMsg(sErr);
   }
   void StatusMsg(const std::string& Msg) override {
-    if (IsCurrent()) owner_.oFTP_StatusMsg(Msg);
+    if (IsHeard()) owner_.oFTP_StatusMsg(Msg);
   }
   void TransferProgress(int32_t nPercent, double fBytesReceived, double fFileSize) override {
-    if (IsCurrent()) owner_.oFTP_TransferProgress(nPercent, fBytesReceived, fFileSize);
+    if (IsHeard()) owner_.oFTP_TransferProgress(nPercent, fBytesReceived, fFileSize);
   }
   void TransferCompleted() override {
-    if (IsCurrent()) owner_.oFTP_TransferCompleted();
+    if (IsHeard()) owner_.oFTP_TransferCompleted();
   }
 
   CFtp ftp;
   bool errorReported = false;
+  std::string lastError;
+  // While the signature comes, the logic explains a failure itself and the progress line stays.
+  bool quiet = false;
 
  private:
-  bool IsCurrent() const { return owner_.oFTP.get() == this; }
+  bool IsHeard() const { return !quiet && owner_.oFTP.get() == this; }
   UpdaterLogic& owner_;
 };
 
 UpdaterLogic::UpdaterLogic(UpdaterView& view, Dialogs& dialogs, EventPump& pump, Desktop& desktop,
-                           ServerSettings server, fs::path programFolder)
+                           ServerSettings server, fs::path programFolder, UpdateSafeguards safeguards)
     : view_(view),
       dialogs_(dialogs),
       pump_(pump),
       desktop_(desktop),
       server_(std::move(server)),
-      programFolder_(std::move(programFolder)) {}
+      programFolder_(std::move(programFolder)),
+      safeguards_(std::move(safeguards)) {
+  if (safeguards_.runner == nullptr) {
+    ownRunner_ = std::make_unique<ChildProcessRunner>();
+    safeguards_.runner = ownRunner_.get();
+  }
+  if (safeguards_.waiter == nullptr) {
+    ownWaiter_ = std::make_unique<SleepingWaiter>();
+    safeguards_.waiter = ownWaiter_.get();
+  }
+}
 
 UpdaterLogic::~UpdaterLogic() = default;
 
@@ -89,7 +104,8 @@ void UpdaterLogic::Form_Load() {
   // Unreadable counts as absent: without a record there is nothing to announce.
   if (const auto record = ReadFileBytes(programFolder_ / kVersionRecordFile)) {
     ItemReader reader(*record);
-    const float version = VersionFrom(reader.Next());
+    const float version = ReleaseVersionFrom(reader.Next());
+    announcedVersion_ = version;
     std::string news(reader.Next());
     std::replace(news.begin(), news.end(), '|', ',');
     view_.SetStatusText("Version " + ShortestDecimal(version) + W(" av Vimo har släppts!"));
@@ -118,10 +134,11 @@ void UpdaterLogic::Label3_Click() {
   ftp.Port(server_.port);
   ftp.Connect(server_.host, server_.user, server_.password, "");
   ftp.TransferType(2);
-  // A name of its own per attempt, so that a retry never writes into a file an unwinding attempt
+  // Names of their own per attempt, so that a retry never writes into a file an unwinding attempt
   // still owns.
-  const fs::path download = programFolder_ / PathFromUtf8(std::string(kMainProgramFile) + ".download" +
-                                                          std::to_string(++attempts_));
+  const std::string suffix = ".download" + std::to_string(++attempts_);
+  const fs::path download = programFolder_ / PathFromUtf8(std::string(kMainProgramFile) + suffix);
+  const fs::path signature = programFolder_ / PathFromUtf8(std::string(kMainProgramFile) + ".sig" + suffix);
   const bool received = ftp.GetFile(kRemoteMainProgram, download, false);
 
   if (finished_ || !received || connection->errorReported) {
@@ -131,24 +148,164 @@ void UpdaterLogic::Label3_Click() {
     if (!finished_) view_.SetDownloadEnabled(true);
     return;
   }
-  if (std::string failure = InstallDownload(download); !failure.empty()) {
+  connection->quiet = true;
+  const bool signatureReceived = ftp.GetFile(ReleaseSignatureName(), signature, false);
+  connection->quiet = false;
+  std::string refusal;
+  if (!signatureReceived || connection->errorReported) {
+    refusal = W("Signaturen ") + ReleaseSignatureName() + W(" kunde inte hämtas (") + connection->lastError +
+              W("), och utan den installeras ingen ny version.") + W(kUntouched);
+  } else {
+    refusal = CheckRelease(download, signature, AnnouncedVersion());
+  }
+  RemoveFile(signature);
+  if (finished_) {
+    RemoveFile(download);
+    return;
+  }
+  if (!refusal.empty()) {
+    RemoveFile(download);
+    view_.SetDownloadEnabled(true);
+    Refuse(refusal);
+    return;
+  }
+  const float version = *AnnouncedVersion();
+  if (std::string failure = InstallDownload(download, version); !failure.empty()) {
     RemoveFile(download);
     view_.SetDownloadEnabled(true);
     oFTP_ErrorMsg(failure);
     return;
   }
-  desktop_.StartProgram(programFolder_ / kMainProgramFile);
-  Finish();
+  TryNewProgram(version);
 }
 
-std::string UpdaterLogic::InstallDownload(const fs::path& download) {
+std::optional<float> UpdaterLogic::AnnouncedVersion() {
+  if (!announcedVersion_) {
+    if (const auto record = ReadFileBytes(programFolder_ / kVersionRecordFile)) {
+      announcedVersion_ = ReleaseVersionFrom(ItemReader(*record).Next());
+    }
+  }
+  return announcedVersion_;
+}
+
+std::string UpdaterLogic::CheckRelease(const fs::path& program, const fs::path& signature,
+                                       std::optional<float> version) const {
+  if (!version) {
+    return W("Versionsinformationen (version.txt) saknas, så den nya versionen kan inte kontrolleras.") +
+           W(kUntouched);
+  }
+  // Sizes first, so that whatever a server sent is read into memory only when it can be a release.
+  std::error_code programError;
+  std::error_code signatureError;
+  const auto programSize = fs::file_size(program, programError);
+  const auto signatureSize = fs::file_size(signature, signatureError);
+  if (programError || signatureError) return W("De nedladdade filerna kunde inte läsas.") + W(kUntouched);
+  if (programSize == 0) return W("Den nedladdade programfilen är tom.") + W(kUntouched);
+  if (programSize > kLargestRelease)
+    return W("Den nedladdade programfilen är orimligt stor.") + W(kUntouched);
+  if (signatureSize != kReleaseSignatureSize) {
+    return W("Signaturen ") + ReleaseSignatureName() + W(" är skadad.") + W(kUntouched);
+  }
+  const auto programBytes = ReadFileBytes(program);
+  const auto signatureBytes = ReadFileBytes(signature);
+  if (!programBytes || !signatureBytes) return W("De nedladdade filerna kunde inte läsas.") + W(kUntouched);
+  if (!VerifyRelease(safeguards_.releasePublicKey, *version, *programBytes, *signatureBytes)) {
+    return W("Signaturen stämmer inte med Vimo version ") + ReleaseVersionText(*version) +
+           W(": programfilen är ändrad, ofullständig eller inte utgiven av Vimos utvecklare.") +
+           W(kUntouched);
+  }
+  if (!IsExecutableForThisPlatform(*programBytes)) {
+    return W("Den nedladdade filen är inte ett program för den här datorn.") + W(kUntouched);
+  }
+  return {};
+}
+
+void UpdaterLogic::Refuse(const std::string& reason) {
+  // The alternation skips every other transfer error; a refusal happens once per attempt and must
+  // always be explained, so it neither depends on nor changes that state.
+  if (!finished_) ShowDownloadError(reason);
+}
+
+std::string UpdaterLogic::InstallDownload(const fs::path& download, float version) {
+  const fs::path installed = programFolder_ / kMainProgramFile;
+  const fs::path previous = PreviousProgramPath(programFolder_);
   std::error_code error;
   // Executable before it takes the program's name, so the program is never there without the bits.
   fs::permissions(download, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                   fs::perm_options::add, error);
-  if (!error) fs::rename(download, programFolder_ / kMainProgramFile, error);
-  if (error) return "!Could not replace " + std::string(kMainProgramFile) + ": " + error.message();
+  // The installed program stays in place while the previous copy is made, so a crash here loses nothing.
+  if (!error && fs::is_regular_file(installed, error)) {
+    RemoveFile(previous);
+    fs::create_hard_link(installed, previous, error);
+    if (error) {
+      error.clear();
+      fs::copy_file(installed, previous, fs::copy_options::overwrite_existing, error);
+    }
+  }
+  if (!error && !WriteFileAtomically(TrialMarkerPath(programFolder_), ReleaseVersionText(version) + "\r\n")) {
+    error = std::make_error_code(std::errc::io_error);
+  }
+  if (!error) fs::rename(download, installed, error);
+  if (error) {
+    RemoveFile(TrialMarkerPath(programFolder_));
+    RemoveFile(previous);
+    return "!Could not replace " + std::string(kMainProgramFile) + ": " + error.message();
+  }
   return {};
+}
+
+void UpdaterLogic::TryNewProgram(float version) {
+  const fs::path installed = programFolder_ / kMainProgramFile;
+  const fs::path marker = TrialMarkerPath(programFolder_);
+  view_.SetStatusText(W("Startar Vimo version ") + ReleaseVersionText(version) + "...");
+  pump_.ProcessEvents();
+  const auto running = safeguards_.runner->Start(installed, programFolder_);
+  if (!running) return Revert(version, W("Den nya versionen gick inte att starta."));
+
+  const auto poll = std::max(safeguards_.pollInterval, std::chrono::milliseconds(1));
+  for (std::chrono::milliseconds waited{0};; waited += poll) {
+    // Asked before the marker is looked at: a program may confirm and end at once.
+    const bool ended = running->HasEnded();
+    if (!FileExists(marker)) {
+      RemoveFile(PreviousProgramPath(programFolder_));
+      RemoveFile(FailedReleasePath(programFolder_));
+      Finish();
+      return;
+    }
+    if (ended) return Revert(version, W("Den avslutades innan den hade startat klart."));
+    if (waited >= safeguards_.healthyStartBound) {
+      running->Terminate();
+      if (!FileExists(marker)) continue;
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(safeguards_.healthyStartBound);
+      return Revert(version, W("Den hade inte startat klart efter ") + std::to_string(seconds.count()) +
+                                 W(" sekunder och stängdes."));
+    }
+    pump_.ProcessEvents();
+    safeguards_.waiter->Wait(static_cast<int>(poll.count()));
+  }
+}
+
+void UpdaterLogic::Revert(float version, const std::string& why) {
+  const fs::path installed = programFolder_ / kMainProgramFile;
+  const fs::path previous = PreviousProgramPath(programFolder_);
+  std::error_code error;
+  bool restored = false;
+  if (fs::is_regular_file(previous, error)) {
+    fs::rename(previous, installed, error);
+    restored = !error;
+  }
+  RemoveFile(TrialMarkerPath(programFolder_));
+  // The start-up then goes on to the chat instead of offering the same release again.
+  RecordFailedRelease(programFolder_, version);
+  view_.SetStatusText("Fel!");
+  const std::string outcome = restored ? W(" Den tidigare versionen är återställd och startas nu.")
+                                       : W(" Den tidigare versionen kunde inte återställas.");
+  dialogs_.Show(
+      "Vimo uppdatering - Fel!",
+      W("Vimo version ") + ReleaseVersionText(version) + W(" startade inte som den skulle. ") + why + outcome,
+      DialogButtons::Ok);
+  if (restored) desktop_.StartProgram(installed);
+  Finish();
 }
 
 void UpdaterLogic::oFTP_ErrorMsg(const std::string& sErr) {
@@ -158,6 +315,10 @@ void UpdaterLogic::oFTP_ErrorMsg(const std::string& sErr) {
     return;
   }
   downloadErrorShown_ = true;
+  ShowDownloadError(sErr);
+}
+
+void UpdaterLogic::ShowDownloadError(const std::string& sErr) {
   view_.SetStatusText("Fel!");
   const DialogAnswer answer = dialogs_.Show(
       "Vimo uppdatering - Fel!",
@@ -186,7 +347,7 @@ void UpdaterLogic::oFTP_TransferProgress(int32_t /*nPercent*/, double fBytesRece
 
 void UpdaterLogic::oFTP_TransferCompleted() {
   // Also raised for a failed or partial transfer, and before GetFile's result is known: the
-  // program is replaced and started only once GetFile has returned (Label3_Click).
+  // program is checked, replaced and started only once GetFile has returned (Label3_Click).
 }
 
 void UpdaterLogic::Finish() {

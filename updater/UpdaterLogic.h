@@ -1,12 +1,18 @@
 #pragma once
 // What the updater's window Vupdater_start does, without the window: it reads the version record
-// left by Vimo, shows the news, downloads the new main program on "HÄR" and starts it.
+// left by Vimo, shows the news, downloads the new main program on "HÄR", installs it only when it is
+// a signed release of the announced version, and keeps it only when it starts well.
 //
-// The download never touches the installed program until it has arrived whole: it goes to a
-// temporary file in the program folder, and only a GetFile that returned true without an error
-// report replaces the program (rename over it, execute bits added) and starts it. A failed or
-// partial download leaves the installed program byte for byte as it was and removes the temporary
-// file; the error dialog then decides between a new attempt and the end of the program.
+// The download never touches the installed program until it has arrived whole: the program and its
+// signature go to temporary files in the program folder, and only a GetFile that returned true
+// without an error report, an Ed25519 signature by the release key over the bytes and the announced
+// version (Release.h), and an executable of this platform let it replace the program. Anything else
+// is refused through the error dialog and leaves the installed program byte for byte as it was.
+//
+// The replaced program is kept as the previous one (UpdateTrial.h). The new program is started and
+// watched: it confirms once its main window is shown; if it ends before that, or has not confirmed
+// within the healthy-start bound (it is then stopped), the previous program is put back, the user is
+// told why, and the previous program is started.
 //
 // Re-entrancy: CFtp delivers its events inside GetFile, and Yes in the error dialog starts the next
 // attempt from inside the error event, so attempts nest on the stack. Each attempt keeps its own
@@ -15,16 +21,21 @@
 // Once the program has been told to end (finished()), unwinding attempts only clean up after
 // themselves.
 //
-// Texts passed to the view are Windows-1252, like all core text. The view, dialogs, pump and
-// desktop are not owned and must outlive the logic. Single-threaded; not copyable.
+// Texts passed to the view are Windows-1252, like all core text. The view, dialogs, pump, desktop
+// and the safeguards' runner and waiter are not owned and must outlive the logic. Single-threaded;
+// not copyable.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "Platform.h"
+#include "ProgramRunner.h"
+#include "Release.h"
 #include "Settings.h"
 
 // The controls of Vupdater_start that the handlers change.
@@ -47,12 +58,27 @@ std::string ShortestDecimal(float value);
 // The same for the byte counts of the progress line: 1234 gives "1234", not "1234.0" or "1.234e+03".
 std::string PlainDecimal(double value);
 
+// How long a new program may take from its start to its main window before it counts as failed.
+// Its start-up downloads and backs up the brain, with fixed pauses of up to six seconds.
+inline constexpr std::chrono::seconds kHealthyStartBound{120};
+
+// What the updater trusts and how it watches the new program; production uses the defaults.
+struct UpdateSafeguards {
+  // Raw Ed25519 public key of the release key.
+  std::string releasePublicKey = CompiledReleasePublicKey();
+  std::chrono::milliseconds healthyStartBound = kHealthyStartBound;
+  std::chrono::milliseconds pollInterval{100};
+  // Null: real child processes and real sleeps.
+  ProgramRunner* runner = nullptr;
+  Waiter* waiter = nullptr;
+};
+
 class UpdaterLogic {
  public:
   // `programFolder` holds "version.txt" and the main program (production: the current folder, an
   // empty path).
   UpdaterLogic(UpdaterView& view, Dialogs& dialogs, EventPump& pump, Desktop& desktop, ServerSettings server,
-               std::filesystem::path programFolder);
+               std::filesystem::path programFolder, UpdateSafeguards safeguards = {});
   ~UpdaterLogic();
   UpdaterLogic(const UpdaterLogic&) = delete;
   UpdaterLogic& operator=(const UpdaterLogic&) = delete;
@@ -77,8 +103,22 @@ class UpdaterLogic {
   class Connection;
 
   void Finish();
-  // Moves the finished download over the main program. Returns "" or the reason it failed.
-  std::string InstallDownload(const std::filesystem::path& download);
+  // The version from "version.txt", read once; nothing when there is no record.
+  std::optional<float> AnnouncedVersion();
+  // "" when the downloaded files are a release of `version` for this build; else the reason, in
+  // Swedish, why they are refused.
+  std::string CheckRelease(const std::filesystem::path& program, const std::filesystem::path& signature,
+                           std::optional<float> version) const;
+  // The refusal dialog: unlike the transfer errors, every refusal is shown.
+  void Refuse(const std::string& reason);
+  // The error dialog, with a new attempt on Yes and the end of the program on No.
+  void ShowDownloadError(const std::string& sErr);
+  // Keeps the installed program as the previous one and moves the download over it. Returns "" or
+  // the reason it failed.
+  std::string InstallDownload(const std::filesystem::path& download, float version);
+  // Starts the new program and waits for its confirmation; reverts when it does not come.
+  void TryNewProgram(float version);
+  void Revert(float version, const std::string& why);
 
   UpdaterView& view_;
   Dialogs& dialogs_;
@@ -86,6 +126,10 @@ class UpdaterLogic {
   Desktop& desktop_;
   ServerSettings server_;
   std::filesystem::path programFolder_;
+  UpdateSafeguards safeguards_;
+  std::unique_ptr<ProgramRunner> ownRunner_;
+  std::unique_ptr<Waiter> ownWaiter_;
+  std::optional<float> announcedVersion_;
 
   // oFTP: the newest connection. Older ones live on in the attempts still on the stack.
   std::shared_ptr<Connection> oFTP;

@@ -72,12 +72,16 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 VupdaterStartWindow::VupdaterStartWindow(Dialogs& dialogs, EventPump& pump, Desktop& desktop,
                                          ServerSettings server, std::filesystem::path programFolder,
-                                         QWidget* parent)
-    : QWidget(parent), logic_(*this, dialogs, pump, desktop, std::move(server), std::move(programFolder)) {
+                                         UpdateSafeguards safeguards, QWidget* parent)
+    : QWidget(parent),
+      logic_(*this, dialogs, pump, desktop, std::move(server), std::move(programFolder),
+             std::move(safeguards)) {
   setObjectName("Vupdater_start");
   setWindowTitle(QStringLiteral("Det finns en ny Vimo!"));
 
+  // The status line and the news carry what the server and its record say: plain text, never markup.
   label1_ = MakeLabel(this, "Label1", QString(), &kGreenText);
+  label1_->setTextFormat(Qt::PlainText);
   QFont bold = label1_->font();
   bold.setBold(true);
   label1_->setFont(bold);
@@ -108,6 +112,7 @@ VupdaterStartWindow::VupdaterStartWindow(Dialogs& dialogs, EventPump& pump, Desk
   label6->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* label19 = MakeLabel(this, "Label19", QStringLiteral("Nyheter i den nya versionen:"), &kOrangeText);
   nyheter_ = MakeLabel(this, "Nyheter", QString());
+  nyheter_->setTextFormat(Qt::PlainText);
   nyheter_->setWordWrap(true);
   nyheter_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   nyheter_->setMinimumHeight(80);

@@ -36,7 +36,8 @@ class VupdaterStartWindow final : public QWidget, private UpdaterView {
   Q_OBJECT
  public:
   VupdaterStartWindow(Dialogs& dialogs, EventPump& pump, Desktop& desktop, ServerSettings server,
-                      std::filesystem::path programFolder, QWidget* parent = nullptr);
+                      std::filesystem::path programFolder, UpdateSafeguards safeguards = {},
+                      QWidget* parent = nullptr);
 
   void Form_Load() { logic_.Form_Load(); }
   bool finished() const { return logic_.finished(); }

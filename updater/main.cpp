@@ -7,6 +7,7 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  InstallSwedishTranslation(application);
   MessageBoxDialogs dialogs;
   QtEventPump pump;
   QtDesktop desktop;

@@ -1,5 +1,6 @@
 // The updater's handlers against a real FTP server: the announcement, the download that replaces
-// the program only when whole, the error dialog's alternation, and the offer to start Vimo.
+// the program only when it is a whole, signed release, the error dialog's alternation, the offer to
+// start Vimo, and the return to the previous program when the new one does not start.
 
 #include <gtest/gtest.h>
 
@@ -7,12 +8,16 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
+#include "PureFtpTestServer.h"
+#include "ReleaseTestFiles.h"
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
+#include "UpdateTrial.h"
 #include "UpdaterLogic.h"
 #include "Windows1252.h"
 #include "ftp/FtpLimits.h"
@@ -21,15 +26,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kNewBuild = "#!/bin/sh\necho ran > new-build-ran.txt\n";
 const std::string kOldBuild = "the old build, which must survive a failed download\n";
 const std::string kErrorTitle = "Vimo uppdatering - Fel!";
+const std::string kRecord = W("10,Nytt|bättre,0,100\r\n");
 
-// Bigger than one data chunk, so that a drop after a few kilobytes happens in the middle.
+// A real program, bigger than one data chunk, so that a drop after a few kilobytes happens in the middle.
 std::string LargeBuild() {
-  std::string build = kNewBuild;
-  for (int line = 0; build.size() < 200 * 1024; ++line)
-    build += "# padding line " + std::to_string(line) + "\n";
+  std::string build = HealthyBuild();
+  if (build.size() < 200 * 1024) build.resize(200 * 1024, '\0');
   return build;
 }
 
@@ -69,6 +73,39 @@ class UpdaterLogicTest : public ::testing::Test {
     std::vector<fs::perms> permsAtStart;
   };
 
+  // Starts nothing: records what was started and plays the new program's part as scripted.
+  class ScriptedRunner final : public ProgramRunner {
+   public:
+    enum class Then { Confirm, End, Hang, CannotStart };
+    class Program final : public RunningProgram {
+     public:
+      Program(ScriptedRunner& runner, fs::path folder) : runner_(runner), folder_(std::move(folder)) {}
+      bool HasEnded() override { return terminated_ || runner_.then != Then::Hang; }
+      void Terminate() override { terminated_ = true, ++runner_.terminated; }
+
+     private:
+      ScriptedRunner& runner_;
+      fs::path folder_;
+      bool terminated_ = false;
+    };
+
+    std::unique_ptr<RunningProgram> Start(const fs::path& program, const fs::path& folder) override {
+      started.push_back(program);
+      bytesAtStart.push_back(fs::is_regular_file(program) ? ReadBytes(program) : "");
+      std::error_code ignored;
+      permsAtStart.push_back(fs::status(program, ignored).permissions());
+      if (then == Then::CannotStart) return nullptr;
+      if (then == Then::Confirm) ConfirmHealthyStart(folder);
+      return std::make_unique<Program>(*this, folder);
+    }
+
+    Then then = Then::Confirm;
+    std::vector<fs::path> started;
+    std::vector<std::string> bytesAtStart;
+    std::vector<fs::perms> permsAtStart;
+    int terminated = 0;
+  };
+
   static void SetUpTestSuite() {
     // A dead server is given up quickly; nothing here waits on a healthy one for long.
     FtpLimits limits;
@@ -78,12 +115,21 @@ class UpdaterLogicTest : public ::testing::Test {
   }
 
   // Starts the server (with fault switches) and the logic in a fresh program folder holding the
-  // old build.
+  // old build and the version record that announces version 10.
   void Start(std::vector<std::string> switches = {}) {
     server_.emplace(std::move(switches));
     WriteBytes(folder_ / "Vimo", kOldBuild);
     fs::permissions(folder_ / "Vimo", fs::perms::owner_read | fs::perms::owner_write);
-    logic_.emplace(view_, dialogs_, pump_, desktop_, SettingsFor(*server_), folder_.path());
+    WriteBytes(folder_ / "version.txt", kRecord);
+    MakeLogic();
+  }
+
+  void MakeLogic(UpdateSafeguards safeguards = {}, std::optional<ServerSettings> server = std::nullopt) {
+    safeguards.releasePublicKey = key_.pair.publicKey;
+    if (safeguards.runner == nullptr) safeguards.runner = &runner_;
+    if (safeguards.waiter == nullptr) safeguards.waiter = &waiter_;
+    logic_.emplace(view_, dialogs_, pump_, desktop_, server.value_or(SettingsFor(*server_)), folder_.path(),
+                   safeguards);
   }
 
   // Every file of the program folder, to catch temporary files left behind.
@@ -96,27 +142,46 @@ class UpdaterLogicTest : public ::testing::Test {
 
   void ExpectOldBuildUntouched() {
     EXPECT_EQ(ReadBytes(folder_ / "Vimo"), kOldBuild);
-    EXPECT_EQ(FolderNames(), std::vector<std::string>{"Vimo"});
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "version.txt"}));
   }
 
-  // Installed, and already whole and executable at the moment it was started.
+  // Installed, already whole and executable at the moment it was started, and kept once it confirmed.
   void ExpectNewBuildInstalled(const std::string& build) {
     EXPECT_EQ(ReadBytes(folder_ / "Vimo"), build);
-    EXPECT_EQ(FolderNames(), std::vector<std::string>{"Vimo"});
-    ASSERT_EQ(desktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
-    EXPECT_EQ(desktop_.bytesAtStart[0], build);
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "version.txt"}));
+    ASSERT_EQ(runner_.started, std::vector<fs::path>{folder_ / "Vimo"});
+    EXPECT_EQ(runner_.bytesAtStart[0], build);
     for (fs::perms bit : {fs::perms::owner_exec, fs::perms::group_exec, fs::perms::others_exec}) {
-      EXPECT_NE(desktop_.permsAtStart[0] & bit, fs::perms::none) << "execute bit missing";
+      EXPECT_NE(runner_.permsAtStart[0] & bit, fs::perms::none) << "execute bit missing";
     }
+    EXPECT_TRUE(desktop_.startedPrograms.empty());
     EXPECT_TRUE(logic_->finished());
     EXPECT_EQ(view_.closed, 1);
+  }
+
+  // The new build was installed and started, did not confirm, and the old one is back and running.
+  void ExpectReverted(const std::string& why) {
+    ASSERT_EQ(dialogs_.shown().size(), 1u);
+    EXPECT_EQ(dialogs_.shown()[0].title, kErrorTitle);
+    EXPECT_EQ(dialogs_.shown()[0].buttons, DialogButtons::Ok);
+    EXPECT_EQ(dialogs_.shown()[0].text, W("Vimo version 10 startade inte som den skulle. ") + why +
+                                            W(" Den tidigare versionen är återställd och startas nu."));
+    EXPECT_EQ(ReadBytes(folder_ / "Vimo"), kOldBuild);
+    EXPECT_EQ(desktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "Vimo.failed", "version.txt"}));
+    EXPECT_TRUE(ReleaseFailedHere(folder_.path(), 10.0f));
+    EXPECT_FALSE(ReleaseFailedHere(folder_.path(), 10.5f)) << "a newer release must still be offered";
+    EXPECT_TRUE(logic_->finished());
   }
 
   TempFolder folder_{"vimo-updater"};
   RecordingView view_;
   ScriptedDialogs dialogs_;
   RecordingPump pump_;
+  RecordingWaiter waiter_;
   SnapshotDesktop desktop_;
+  ScriptedRunner runner_;
+  TestReleaseKey key_;
   std::optional<FtpTestServer> server_;
   std::optional<UpdaterLogic> logic_;
 };
@@ -146,6 +211,7 @@ TEST_F(UpdaterLogicTest, AnnouncementShowsVersionAndNewsFromTheRecord) {
   };
   for (const Case& c : cases) {
     WriteBytes(folder_ / "version.txt", c.record);
+    MakeLogic();
     logic_->Form_Load();
     ASSERT_FALSE(view_.statuses.empty());
     EXPECT_EQ(view_.statuses.back(), c.status) << c.record;
@@ -158,6 +224,7 @@ TEST_F(UpdaterLogicTest, AnnouncementShowsVersionAndNewsFromTheRecord) {
 
 TEST_F(UpdaterLogicTest, WithoutVersionRecordOnlyOffersToStartVimo) {
   Start();
+  fs::remove(folder_ / "version.txt");
   dialogs_.AnswerNext(DialogAnswer::Yes);
   logic_->Form_Load();
   ASSERT_EQ(dialogs_.shown().size(), 1u);
@@ -170,11 +237,12 @@ TEST_F(UpdaterLogicTest, WithoutVersionRecordOnlyOffersToStartVimo) {
   EXPECT_TRUE(logic_->finished());
   EXPECT_EQ(view_.closed, 1);
   EXPECT_TRUE(view_.statuses.empty());
-  ExpectOldBuildUntouched();
+  EXPECT_EQ(ReadBytes(folder_ / "Vimo"), kOldBuild);
 }
 
 TEST_F(UpdaterLogicTest, WithoutVersionRecordNoEndsWithoutStarting) {
   Start();
+  fs::remove(folder_ / "version.txt");
   dialogs_.AnswerNext(DialogAnswer::No);
   logic_->Form_Load();
   EXPECT_EQ(dialogs_.shown().size(), 1u);
@@ -183,10 +251,10 @@ TEST_F(UpdaterLogicTest, WithoutVersionRecordNoEndsWithoutStarting) {
   EXPECT_EQ(view_.closed, 1);
 }
 
-TEST_F(UpdaterLogicTest, DownloadReplacesTheProgramMarksItExecutableAndStartsIt) {
+TEST_F(UpdaterLogicTest, SignedReleaseReplacesTheProgramMarksItExecutableAndStartsIt) {
   Start();
   const std::string build = LargeBuild();
-  server_->WriteFile("Vimo", build);
+  key_.Publish(*server_, build, 10.0f);
   logic_->Label3_Click();
 
   ExpectNewBuildInstalled(build);
@@ -202,6 +270,130 @@ TEST_F(UpdaterLogicTest, DownloadReplacesTheProgramMarksItExecutableAndStartsIt)
   const std::string amount = progress->substr(13, progress->size() - 13 - 6);
   EXPECT_EQ(amount.find_first_not_of("0123456789"), std::string::npos) << *progress;
   EXPECT_GT(pump_.calls, 1);
+  EXPECT_EQ(view_.statuses.back(), "Startar Vimo version 10...");
+}
+
+// Each is refused with its reason in the error dialog; nothing is started and the installed program
+// stays byte-identical.
+TEST_F(UpdaterLogicTest, ReleasesThatAreNotSignedForThisVersionAreRefused) {
+  Start();
+  const std::string build = LargeBuild();
+  const TestReleaseKey otherKey;
+  std::string changed = build;
+  changed[build.size() / 3] ^= 0x20;
+  const std::string notSigned =
+      W("Signaturen stämmer inte med Vimo version 10: programfilen är ändrad, "
+        "ofullständig eller inte utgiven av Vimos utvecklare.");
+  struct Case {
+    const char* what;
+    std::string program;
+    std::optional<std::string> signature;
+    std::string reason;
+  } cases[] = {
+      {"signed by another key", build, otherKey.Sign(build, 10.0f), notSigned},
+      {"changed after signing", changed, key_.Sign(build, 10.0f), notSigned},
+      {"signed for another version", build, key_.Sign(build, 11.0f), notSigned},
+      {"truncated on the server", build.substr(0, build.size() / 2), key_.Sign(build, 10.0f), notSigned},
+      {"empty", "", key_.Sign("", 10.0f), W("Den nedladdade programfilen är tom.")},
+      {"damaged signature", build, key_.Sign(build, 10.0f).substr(0, 63),
+       W("Signaturen /Vimo.sig är skadad.")},
+      {"no signature", build, std::nullopt, W("Signaturen /Vimo.sig kunde inte hämtas (!")},
+      {"not a program for this platform", "#!/bin/sh\necho ran\n", key_.Sign("#!/bin/sh\necho ran\n", 10.0f),
+       W("Den nedladdade filen är inte ett program för den här datorn.")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    server_->WriteFile("Vimo", c.program);
+    if (c.signature) {
+      server_->WriteFile("Vimo.sig", *c.signature);
+    } else {
+      fs::remove(server_->PathOf("Vimo.sig"));
+    }
+    const std::size_t before = dialogs_.shown().size();
+    dialogs_.AnswerNext(DialogAnswer::No);
+    MakeLogic();
+    logic_->Label3_Click();
+
+    ASSERT_EQ(dialogs_.shown().size(), before + 1) << server_->log();
+    const std::string& text = dialogs_.shown().back().text;
+    EXPECT_NE(text.find(W("\nOrsak: ") + c.reason), std::string::npos) << Windows1252ToUtf8(text);
+    EXPECT_NE(text.find(W("Den installerade Vimo är orörd.\n\nVill du försöka igen?")), std::string::npos);
+    EXPECT_EQ(view_.statuses.back(), "Fel!");
+    EXPECT_TRUE(runner_.started.empty());
+    EXPECT_TRUE(desktop_.startedPrograms.empty());
+    ExpectOldBuildUntouched();
+  }
+}
+
+// The same on a server nobody here wrote: a forged release is refused, a signed one installed.
+TEST_F(UpdaterLogicTest, PureFtpdServesSignedReleasesAsWell) {
+  Start();
+  PureFtpOptions oneConnection;
+  oneConnection.maxConnectionsPerAddress = 1;
+  PureFtpTestServer pure(oneConnection);
+  const TestReleaseKey forger;
+  const std::string build = LargeBuild();
+  pure.WriteFile("Vimo", build);
+  pure.WriteFile("Vimo.sig", forger.Sign(build, 10.0f));
+  dialogs_.AnswerNext(DialogAnswer::No);
+  MakeLogic({}, SettingsFor(pure));
+  logic_->Label3_Click();
+  ASSERT_EQ(dialogs_.shown().size(), 1u);
+  EXPECT_NE(dialogs_.shown()[0].text.find(W("Signaturen stämmer inte med Vimo version 10")),
+            std::string::npos);
+  ExpectOldBuildUntouched();
+
+  pure.WriteFile("Vimo.sig", key_.Sign(build, 10.0f));
+  view_.closed = 0;
+  MakeLogic({}, SettingsFor(pure));
+  logic_->Label3_Click();
+  EXPECT_EQ(dialogs_.shown().size(), 1u);
+  ExpectNewBuildInstalled(build);
+}
+
+TEST_F(UpdaterLogicTest, EveryRefusalIsExplainedUnlikeEveryOtherTransferError) {
+  Start();
+  key_.Publish(*server_, "", 10.0f);
+  dialogs_.AnswerNext(DialogAnswer::Yes);
+  dialogs_.AnswerNext(DialogAnswer::No);
+  logic_->Label3_Click();
+  EXPECT_EQ(dialogs_.CountTitled(kErrorTitle), 2);
+  EXPECT_TRUE(logic_->finished());
+  ExpectOldBuildUntouched();
+}
+
+TEST_F(UpdaterLogicTest, NewProgramThatDoesNotStartWellIsReverted) {
+  using Then = ScriptedRunner::Then;
+  struct Case {
+    Then then;
+    std::string why;
+  } cases[] = {
+      {Then::End, W("Den avslutades innan den hade startat klart.")},
+      {Then::Hang, W("Den hade inte startat klart efter 120 sekunder och stängdes.")},
+      {Then::CannotStart, W("Den nya versionen gick inte att starta.")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.then));
+    for (const auto& entry : fs::directory_iterator(folder_.path())) fs::remove_all(entry.path());
+    dialogs_ = ScriptedDialogs();
+    desktop_ = SnapshotDesktop();
+    runner_ = ScriptedRunner();
+    waiter_ = RecordingWaiter();
+    runner_.then = c.then;
+    Start();
+    key_.Publish(*server_, HealthyBuild(), 10.0f);
+    dialogs_.AnswerNext(DialogAnswer::Ok);
+    logic_->Label3_Click();
+    EXPECT_EQ(runner_.started.size(), 1u);
+    ExpectReverted(c.why);
+    if (c.then == Then::Hang) {
+      EXPECT_EQ(runner_.terminated, 1);
+      // The bound was waited out in polls, with the window's events running in between.
+      int waited = 0;
+      for (int wait : waiter_.waits) waited += wait;
+      EXPECT_EQ(waited, 120000);
+    }
+  }
 }
 
 TEST_F(UpdaterLogicTest, DroppedDownloadKeepsTheOldProgramAndAsks) {
@@ -253,27 +445,50 @@ TEST_F(UpdaterLogicTest, ErrorDialogAlternatesAndYesRetriesAtOnce) {
   ExpectOldBuildUntouched();
 }
 
+TEST_F(UpdaterLogicTest, RealBuildThatDiesAtStartIsRevertedAndTheOldOneStarted) {
+  Start();
+  key_.Publish(*server_, DyingBuild(), 10.0f);
+  struct SleepingWaiter final : Waiter {
+    void Wait(int milliseconds) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+  } sleeping;
+  ChildProcessRunner processes;
+  UpdateSafeguards safeguards;
+  safeguards.runner = &processes;
+  safeguards.waiter = &sleeping;
+  safeguards.pollInterval = std::chrono::milliseconds(10);
+  MakeLogic(safeguards);
+  dialogs_.AnswerNext(DialogAnswer::Ok);
+  logic_->Label3_Click();
+
+  EXPECT_EQ(ReadBytes(folder_ / "new-build-ran.txt"), "ran\n") << "the new build never ran";
+  fs::remove(folder_ / "new-build-ran.txt");
+  ExpectReverted(W("Den avslutades innan den hade startat klart."));
+}
+
 TEST_F(UpdaterLogicTest, YesRetryThatSucceedsInstallsOnceWhileTheFailedAttemptUnwinds) {
   Start();
   // The build appears on the server while the user reads the error dialog.
-  dialogs_.onShow = [&](const ScriptedDialogs::Shown&) { server_->WriteFile("Vimo", kNewBuild); };
+  dialogs_.onShow = [&](const ScriptedDialogs::Shown&) { key_.Publish(*server_, HealthyBuild(), 10.0f); };
   dialogs_.AnswerNext(DialogAnswer::Yes);
   logic_->Label3_Click();
   EXPECT_EQ(dialogs_.CountTitled(kErrorTitle), 1);
-  ExpectNewBuildInstalled(kNewBuild);
+  ExpectNewBuildInstalled(HealthyBuild());
 }
 
 TEST_F(UpdaterLogicTest, ProgramThatCannotBeReplacedIsReportedAndNothingStarts) {
   Start();
-  server_->WriteFile("Vimo", kNewBuild);
+  key_.Publish(*server_, HealthyBuild(), 10.0f);
   fs::remove(folder_ / "Vimo");
   WriteBytes(folder_ / "Vimo" / "in-the-way.txt", "a folder stands where the program belongs");
   dialogs_.AnswerNext(DialogAnswer::No);
   logic_->Label3_Click();
   ASSERT_EQ(dialogs_.shown().size(), 1u);
   EXPECT_NE(dialogs_.shown()[0].text.find("Orsak: !Could not replace Vimo: "), std::string::npos);
-  EXPECT_TRUE(desktop_.startedPrograms.empty());
-  EXPECT_EQ(FolderNames(), std::vector<std::string>{"Vimo"}) << "the download must be removed";
+  EXPECT_TRUE(runner_.started.empty());
+  EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "version.txt"}))
+      << "the download must be removed";
   EXPECT_TRUE(fs::is_directory(folder_ / "Vimo"));
 }
 

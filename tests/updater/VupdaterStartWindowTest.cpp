@@ -1,22 +1,25 @@
-// The window Vupdater_start offscreen: its controls, the "HÄR" colours, and the whole update with a
-// real server and a real program start.
+// The window Vupdater_start offscreen: its controls, the "HÄR" colours, the whole update with a
+// real server and a real program start, and server text shown as text in labels and dialogs.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFrame>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
 #include "QtPlatform.h"
 #include "QtTestApplication.h"
+#include "ReleaseTestFiles.h"
 #include "SyncTestFiles.h"
 #include "VupdaterStartWindow.h"
 #include "Windows1252.h"
@@ -44,8 +47,13 @@ class VupdaterStartWindowTest : public ::testing::Test {
   }
 
   void MakeWindow(Desktop& desktop, ServerSettings server = {}) {
-    window_.emplace(dialogs_, pump_, desktop, std::move(server), folder_.path());
+    UpdateSafeguards safeguards;
+    safeguards.releasePublicKey = key_.pair.publicKey;
+    safeguards.pollInterval = std::chrono::milliseconds(10);
+    window_.emplace(dialogs_, pump_, desktop, std::move(server), folder_.path(), safeguards);
   }
+
+  TestReleaseKey key_;
 
   TempFolder folder_{"vimo-updater-window"};
   ScriptedDialogs dialogs_;
@@ -101,8 +109,9 @@ TEST_F(VupdaterStartWindowTest, WithoutVersionRecordTheWindowEndsBeforeItIsShown
   EXPECT_EQ(recordingDesktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
 }
 
-// Clicking "HÄR" downloads the new build from the server, puts it in place of the old one and
-// really starts it from the program folder; the stand-in build leaves a marker when it runs.
+// Clicking "HÄR" downloads the signed new build from the server, puts it in place of the old one and
+// really starts it from the program folder; the stand-in build leaves a marker when it runs and
+// confirms its start before the window closes.
 TEST_F(VupdaterStartWindowTest, ClickDownloadsReplacesAndStartsTheNewBuild) {
   const fs::path previousFolder = fs::current_path();
   fs::current_path(folder_.path());
@@ -112,7 +121,7 @@ TEST_F(VupdaterStartWindowTest, ClickDownloadsReplacesAndStartsTheNewBuild) {
   } restore{previousFolder};
 
   FtpTestServer server;
-  server.WriteFile("Vimo", "#!/bin/sh\necho ran > new-build-ran.txt\n");
+  key_.Publish(server, HealthyBuild(), 10.0f);
   WriteBytes(folder_ / "Vimo", "old build");
   WriteBytes(folder_ / "version.txt", W("10,Nytt|bättre,0,100\r\n"));
   QtDesktop desktop;
@@ -128,18 +137,36 @@ TEST_F(VupdaterStartWindowTest, ClickDownloadsReplacesAndStartsTheNewBuild) {
   EXPECT_TRUE(window_->finished());
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(dialogs_.shown().empty()) << server.log();
-  const fs::path marker = folder_ / "new-build-ran.txt";
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!fs::exists(marker) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  ASSERT_TRUE(fs::exists(marker)) << "the new build did not run";
-  // The marker is written by a separate process: wait for its line to be complete.
-  while (ReadBytes(marker) != "ran\n" && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_EQ(ReadBytes(marker), "ran\n");
-  EXPECT_EQ(ReadBytes(folder_ / "Vimo"), "#!/bin/sh\necho ran > new-build-ran.txt\n");
+  EXPECT_EQ(ReadBytes(folder_ / "new-build-ran.txt"), "ran\n");
+  EXPECT_EQ(ReadBytes(folder_ / "Vimo"), HealthyBuild());
+}
+
+TEST_F(VupdaterStartWindowTest, ServerTextIsPlainTextAndDialogsSpeakSwedish) {
+  WriteBytes(folder_ / "version.txt", W("10,<b>fet</b> <img src=x>|<a href='http://x'>länk</a>,0,100\r\n"));
+  MakeWindow(recordingDesktop_);
+  window_->Form_Load();
+  QLabel* news = Label("Nyheter");
+  EXPECT_EQ(news->textFormat(), Qt::PlainText);
+  EXPECT_EQ(news->text(), QString("<b>fet</b> <img src=x>,<a href='http://x'>länk</a>"));
+  EXPECT_EQ(Label("Label1")->textFormat(), Qt::PlainText);
+
+  QMessageBox yesNo;
+  PrepareMessageBox(yesNo, "Vimo uppdatering - Fel!", "Orsak: !550 <b>nej</b>", DialogButtons::YesNo);
+  EXPECT_EQ(yesNo.textFormat(), Qt::PlainText);
+  EXPECT_EQ(yesNo.text(), QString("Orsak: !550 <b>nej</b>"));
+  EXPECT_EQ(yesNo.icon(), QMessageBox::NoIcon);
+  EXPECT_EQ(yesNo.button(QMessageBox::Yes)->text(), QString("Ja"));
+  EXPECT_EQ(yesNo.button(QMessageBox::No)->text(), QString("Nej"));
+  EXPECT_EQ(yesNo.buttons().size(), 2);
+  QMessageBox ok;
+  PrepareMessageBox(ok, "Fel!", "text", DialogButtons::Ok);
+  EXPECT_EQ(ok.button(QMessageBox::Ok)->text(), QString("OK"));
+  EXPECT_EQ(ok.buttons().size(), 1);
+  QInputDialog input;
+  PrepareInputDialog(input, "Flagga", W("Skriv ditt meddelande:"), "<i>hej</i>");
+  EXPECT_EQ(input.okButtonText(), QString("OK"));
+  EXPECT_EQ(input.cancelButtonText(), QString("Avbryt"));
+  EXPECT_EQ(input.textValue(), QString("<i>hej</i>"));
 }
 
 }  // namespace
