@@ -132,6 +132,10 @@ VimoLoadWindow::VimoLoadWindow(ProgramValues& values, StartupServices services, 
   Bil->setPixmap(CarPicture());
   QLabel* house = AddLabel("Hus", {}, kHouseLeftTwips / kTwipsPerPixel, kCarTop - 18, 44, 44);
   house->setPixmap(HousePicture());
+  // Pictures show what lies behind their transparent parts, so that the car at its goal stands
+  // in front of the house instead of being hidden under it.
+  for (QLabel* picture : {Bil, house}) picture->setAutoFillBackground(false);
+  Bil->raise();
 
   struct NoticeRow {
     StartupNotice notice;

@@ -24,6 +24,7 @@ inline QStringList ControlsPrintedOver(QWidget& window, const std::function<void
     const QRect area = control->geometry() & window.rect();
     if (before.copy(area) != after.copy(area)) printedOver.append(control->objectName());
   }
+  printedOver.sort();
   return printedOver;
 }
 
