@@ -239,8 +239,8 @@ void VimoWindow::CreateMainControls() {
   flagText_ = PlaceTextLabel(this, "Medd", FromTwips(400, 150, 2295, 1695), QStringLiteral("200"));
   flagText_->setAlignment(Qt::AlignCenter);
 
-  // The caption's box reached one pixel into the first tab; it now stops short of it, and its text
-  // keeps a small gap to the tab.
+  // The caption ends a pixel short of the first tab and its text a few pixels more, so that
+  // "Tryck:" and "Användare" never run together.
   auto* tabsCaption =
       Place<QLabel>(this, "Label11", FromTwips(360, 1920, 480, 255), QStringLiteral("Tryck:"));
   tabsCaption->setTextFormat(Qt::PlainText);
