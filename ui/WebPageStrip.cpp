@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #ifdef VIMO_HAVE_WEBENGINE
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #endif
@@ -28,6 +29,12 @@ void SayOnce(const QString& line) {
 }
 
 #ifdef VIMO_HAVE_WEBENGINE
+// Chromium reports "http://host" as "http://host/".
+QUrl WithRootPath(QUrl url) {
+  if (url.path().isEmpty()) url.setPath(QStringLiteral("/"));
+  return url;
+}
+
 // Where Qt WebEngine looks for its helper program; without one it aborts the process.
 bool HelperProgramExists() {
   const QString fromEnvironment = qEnvironmentVariable("QTWEBENGINEPROCESS_PATH");
@@ -74,16 +81,22 @@ WebPageStrip::WebPageStrip(QWidget* parent) : QWidget(parent) {
   layout->addWidget(view);
   content_ = view;
   connect(view->page(), &QWebEnginePage::renderProcessTerminated, this,
-          [this, view](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
-            if (status == QWebEnginePage::NormalTerminationStatus || content_ != view) return;
-            view->hide();
-            // The signal comes from inside the view's page.
-            view->deleteLater();
-            content_ = nullptr;
-            ShowLink(QStringLiteral("the web page's process ended (status %1, exit code %2)")
-                         .arg(static_cast<int>(status))
-                         .arg(exitCode));
+          [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+            if (status == QWebEnginePage::NormalTerminationStatus) return;
+            GiveUpBrowser(QStringLiteral("the web page's process ended (status %1, exit code %2)")
+                              .arg(static_cast<int>(status))
+                              .arg(exitCode));
           });
+  // Chromium's own error page in a strip this small says nothing; the link at least opens the page
+  // in the user's browser. Only the page the strip was asked for counts: pages reached from it are
+  // the page's own business, and a load given up for a newer one is no failure.
+  connect(view->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& loading) {
+    const bool asked = WithRootPath(loading.url()) == WithRootPath(url_);
+    if (loading.status() == QWebEngineLoadingInfo::LoadFailedStatus && asked && !pageShown_) {
+      GiveUpBrowser(QStringLiteral("%1 could not be loaded").arg(url_.toString()));
+    }
+    if (loading.status() == QWebEngineLoadingInfo::LoadSucceededStatus) pageShown_ = true;
+  });
 #endif
 }
 
@@ -102,6 +115,7 @@ void WebPageStrip::Navigate(const QUrl& url) {
   url_ = url;
 #ifdef VIMO_HAVE_WEBENGINE
   if (auto* view = qobject_cast<QWebEngineView*>(content_)) {
+    pageShown_ = false;
     view->setUrl(url);
     return;
   }
@@ -115,6 +129,15 @@ void WebPageStrip::Navigate(const QUrl& url) {
 
 bool WebPageStrip::ShowsBrowser() const {
   return content_ != nullptr && qobject_cast<const QLabel*>(content_) == nullptr;
+}
+
+void WebPageStrip::GiveUpBrowser(const QString& reason) {
+  if (!ShowsBrowser()) return;
+  content_->hide();
+  // Called from the browser's own signals.
+  content_->deleteLater();
+  content_ = nullptr;
+  ShowLink(reason);
 }
 
 void WebPageStrip::ShowLink(const QString& reason) {

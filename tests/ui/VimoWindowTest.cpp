@@ -243,6 +243,16 @@ TEST_F(VimoWindowTest, ProductPageIsShownInTheStripOrAsALinkToIt) {
 
 #ifdef VIMO_TEST_WITH_WEBENGINE
   {
+    SCOPED_TRACE("the page cannot be loaded");
+    auto* strip = Find<WebPageStrip>("WebBrowser1");
+    strip->Navigate(QUrl(QStringLiteral("http://127.0.0.1:1")));  // nothing listens there
+    ASSERT_TRUE(QTest::qWaitFor([strip] { return !strip->ShowsBrowser(); }, 30000));
+    const auto* link = strip->findChild<QLabel*>(QStringLiteral("WebBrowser1_link"));
+    ASSERT_NE(link, nullptr);
+    EXPECT_TRUE(link->text().contains(QStringLiteral("http://127.0.0.1:1"))) << link->text().toStdString();
+  }
+  Open();
+  {
     SCOPED_TRACE("the page's process dies");
     auto* strip = Find<WebPageStrip>("WebBrowser1");
     auto* browser = strip->findChild<QWebEngineView*>();
