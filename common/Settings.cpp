@@ -38,7 +38,7 @@ ServerSettings ReadServerSettings() {
 }
 
 std::string ProductWebAddress() {
-  return VIMO_WEB_ADDRESS;
+  return FromEnvironment("VIMO_WEB_ADDRESS", VIMO_WEB_ADDRESS);
 }
 
 std::string ErrorReportAddress() {

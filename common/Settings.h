@@ -16,7 +16,8 @@ struct ServerSettings {
 // The one place both programs read the account from.
 ServerSettings ReadServerSettings();
 
-// The product's web page shown in the main window: a host name without a scheme.
+// The product's web page shown in the main window: a host name without a scheme (a port may
+// follow). VIMO_WEB_ADDRESS in the environment overrides it, as the demo does for its local page.
 std::string ProductWebAddress();
 
 // The error-report page opened after a failed restore of the brain.

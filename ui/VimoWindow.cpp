@@ -30,10 +30,7 @@
 #include "SystemEnvironment.h"
 #include "TextFile.h"
 #include "VimoCloseWindow.h"
-
-#ifdef VIMO_HAVE_WEBENGINE
-#include <QWebEngineView>
-#endif
+#include "WebPageStrip.h"
 
 namespace {
 
@@ -44,6 +41,7 @@ void MakeCondensed(QWidget* control) {
 }
 
 constexpr int kRandomTalkFirstInterval = 20000;
+constexpr int kTabsCaptionGap = 3;
 const QColor kSelectedTab(255, 0, 0);
 const QColor kOtherTab(255, 255, 255);
 
@@ -116,6 +114,48 @@ QLabel* PlaceTextLabel(QWidget* parent, const char* name, const QRect& geometry,
   return label;
 }
 
+// The bubble keeps its size. A sentence too long for it is set in smaller type, down to the
+// smallest that stays readable, and only beyond that loses part of its middle, so that its end (for
+// the teaching prompt: the end of the question and its "'?") always stays in sight. The tooltip
+// holds the whole sentence.
+constexpr int kSmallestReplyPointSize = 6;
+
+bool FitsIn(const QRect& area, const QFont& font, const QString& text) {
+  const QRect needed =
+      QFontMetrics(font).boundingRect(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+  return needed.width() <= area.width() && needed.height() <= area.height();
+}
+
+// The longest form of `text` that fits, keeping two characters of its start for one of its end.
+QString WithoutItsMiddle(const QRect& area, const QFont& font, const QString& text) {
+  const auto shortened = [&text](qsizetype kept) {
+    const qsizetype end = kept / 3;
+    return text.left(kept - end) + QChar(0x2026) + text.right(end);
+  };
+  qsizetype low = 0;
+  qsizetype high = text.size();
+  while (low < high) {
+    const qsizetype middle = (low + high + 1) / 2;
+    if (FitsIn(area, font, shortened(middle))) {
+      low = middle;
+    } else {
+      high = middle - 1;
+    }
+  }
+  return shortened(low);
+}
+
+void ShowFitted(QLabel* label, const QFont& normal, const QString& text) {
+  const QRect area = label->contentsRect();
+  QFont font = normal;
+  while (!FitsIn(area, font, text) && font.pointSize() > kSmallestReplyPointSize) {
+    font.setPointSize(font.pointSize() - 1);
+  }
+  label->setFont(font);
+  label->setText(FitsIn(area, font, text) ? text : WithoutItsMiddle(area, font, text));
+  label->setToolTip(text);
+}
+
 }  // namespace
 
 VimoWindow::VimoWindow(VimoWindowServices services, QWidget* parent)
@@ -139,8 +179,9 @@ VimoWindow::VimoWindow(VimoWindowServices services, QWidget* parent)
 
   setObjectName(QStringLiteral("Vimo"));
   setWindowTitle(QStringLiteral("Vimo"));
-  // Only the width moves (the settings panel); the height is the client area's.
-  setFixedHeight(kClientHeight);
+  // The size follows the settings panel alone: no maximise button, and no resizing by the frame.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   // The controls were laid out for small 8-point type; the input box sets its own.
   QFont smallType = font();
   smallType.setPointSize(8);
@@ -198,9 +239,14 @@ void VimoWindow::CreateMainControls() {
   flagText_ = PlaceTextLabel(this, "Medd", FromTwips(400, 150, 2295, 1695), QStringLiteral("200"));
   flagText_->setAlignment(Qt::AlignCenter);
 
+  // The caption ends a pixel short of the first tab and its text a few pixels more, so that
+  // "Tryck:" and "Användare" never run together.
   auto* tabsCaption =
-      Place<QLabel>(this, "Label11", FromTwips(360, 1920, 495, 255), QStringLiteral("Tryck:"));
+      Place<QLabel>(this, "Label11", FromTwips(360, 1920, 480, 255), QStringLiteral("Tryck:"));
   tabsCaption->setTextFormat(Qt::PlainText);
+  tabsCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  tabsCaption->setContentsMargins(0, 0, kTabsCaptionGap, 0);
+  MakeCondensed(tabsCaption);
   usersTab_ = Place<ClickableLabel>(this, "Flaggmeddelande_Knapp", FromTwips(840, 1920, 975, 255),
                                     QStringLiteral("Användare"));
   usersTab_->SetBackground(kOtherTab);
@@ -216,17 +262,7 @@ void VimoWindow::CreateMainControls() {
   refreshFlagButton_->setEnabled(false);
 
   // Wider than the client area on purpose: the window's edge clips it.
-#ifdef VIMO_HAVE_WEBENGINE
-  webPage_ = Place<QWebEngineView>(this, "WebBrowser1", FromTwips(0, 3840, 9495, 1935));
-#else
-  auto* link = Place<QLabel>(this, "WebBrowser1", FromTwips(0, 3840, 9495, 1935));
-  link->setTextFormat(Qt::RichText);
-  link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-  link->setOpenExternalLinks(true);
-  link->setAlignment(Qt::AlignCenter);
-  link->setAutoFillBackground(true);
-  webPage_ = link;
-#endif
+  webPage_ = Place<WebPageStrip>(this, "WebBrowser1", FromTwips(0, 3840, 9495, 1935));
 
   settingsButton_ = Place<QPushButton>(this, "Cmd_inställningar", FromTwips(7920, 4920, 1215, 255),
                                        QStringLiteral("Inställningar >>"));
@@ -330,14 +366,7 @@ void VimoWindow::Form_Load() {
 
 void VimoWindow::NavigateWebPage(const std::string& address) {
   // The address is a bare host name; the page is served over plain HTTP.
-  const QUrl url(QStringLiteral("http://") + ToQString(address));
-#ifdef VIMO_HAVE_WEBENGINE
-  static_cast<QWebEngineView*>(webPage_)->setUrl(url);
-#else
-  static_cast<QLabel*>(webPage_)->setText(
-      QStringLiteral("<a href=\"%1\">%2</a>")
-          .arg(QString::fromUtf8(url.toEncoded()).toHtmlEscaped(), ToQString(address).toHtmlEscaped()));
-#endif
+  webPage_->Navigate(QUrl(QStringLiteral("http://") + ToQString(address)));
 }
 
 void VimoWindow::ShowAdministratorMessage() {
@@ -353,7 +382,7 @@ int VimoWindow::OuterWidthTwips() const {
 }
 
 void VimoWindow::SetOuterWidthTwips(int twips) {
-  resize((twips - (kFoldedInOuterWidth - 9135)) / kTwipsPerPixel, kClientHeight);
+  setFixedSize((twips - (kFoldedInOuterWidth - 9135)) / kTwipsPerPixel, kClientHeight);
 }
 
 void VimoWindow::Cmd_inställningar_Click() {
@@ -394,7 +423,7 @@ void VimoWindow::SetReplyCaption(const std::string& text) {
   QString shown = ToQString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  reply_->setText(shown);
+  ShowFitted(reply_, font(), shown);
 }
 
 void VimoWindow::SetCorrectButtonEnabled(bool enabled) {
@@ -514,6 +543,19 @@ void VimoWindow::SetAnimationCheckValue(int value) {
 
 void VimoWindow::SetAnimationCheckEnabled(bool enabled) {
   animationCheck_->setEnabled(enabled);
+}
+
+void VimoWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // A window manager may maximise even a fixed-size window (a double click on the title, a
+  // keyboard shortcut); the window goes back to its size at once.
+  static constexpr Qt::WindowStates kStretched = Qt::WindowMaximized | Qt::WindowFullScreen;
+  if (event->type() == QEvent::WindowStateChange && (windowState() & kStretched) != 0) {
+    QTimer::singleShot(0, this, [this] {
+      setWindowState(windowState() & ~kStretched);
+      resize(minimumSize());
+    });
+  }
 }
 
 void VimoWindow::closeEvent(QCloseEvent* event) {

@@ -52,6 +52,7 @@ class RandomSource;
 class SleepWaiter;
 class SpeechVoice;
 class VimoCloseWindow;
+class WebPageStrip;
 class Waiter;
 struct ProgramValues;
 
@@ -133,6 +134,7 @@ class VimoWindow final : public QWidget, public ChatView, public MainWindowView,
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
   // Form_Unload: the shutdown upload decides whether the window may close.
   void closeEvent(QCloseEvent* event) override;
 
@@ -167,7 +169,7 @@ class VimoWindow final : public QWidget, public ChatView, public MainWindowView,
   ClickableLabel* adminTab_ = nullptr;        // Adminmeddelande_Knapp
   QPushButton* editFlagButton_ = nullptr;     // Ändraflagga
   QPushButton* refreshFlagButton_ = nullptr;  // Cmd_Uppdatera
-  QWidget* webPage_ = nullptr;                // WebBrowser1
+  WebPageStrip* webPage_ = nullptr;           // WebBrowser1
   QPushButton* settingsButton_ = nullptr;     // Cmd_inställningar
   QTimer* randomTalkTimer_ = nullptr;         // Timer_Vimopratslump
   QTimer* animationTimer_ = nullptr;          // AnimationTimer

@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kWidth = 440;
 constexpr int kHeight = 250;
-// The printed lines use the band above the controls.
+// The printed lines start in the band above the controls and run on beneath them.
 constexpr int kControlsTop = 120;
 
 // `Image1`: a computer sending a brain up to the server, drawn here so the window needs no file.
@@ -71,6 +71,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* utf8Text, const
   label->setFont(font);
   label->setAlignment(Qt::AlignCenter);
   label->setGeometry(geometry);
+  // The printed lines lie beneath the controls: each control paints its own background over them.
+  label->setAutoFillBackground(true);
   return label;
 }
 
@@ -85,12 +87,14 @@ VimoCloseWindow::VimoCloseWindow(ProgramValues& values, QWidget* parent) : QWidg
   image->setObjectName(QStringLiteral("Image1"));
   image->setPixmap(UploadPicture());
   image->setGeometry(16, kControlsTop + 12, 96, 96);
+  image->setAutoFillBackground(true);
 
   auto* line = new QFrame(this);
   line->setObjectName(QStringLiteral("Line1"));
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
   line->setGeometry(8, kControlsTop, kWidth - 16, 4);
+  line->setAutoFillBackground(true);
 
   MakeLabel(this, "Label1", "Vimo laddar upp allt nytt han lärt sig!", QColor(0, 100, 0), 10,
             QRect(120, kControlsTop + 12, kWidth - 130, 24));

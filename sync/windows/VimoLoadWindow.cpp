@@ -99,7 +99,8 @@ VimoLoadWindow::VimoLoadWindow(ProgramValues& values, StartupServices services, 
   setFixedSize(kWidth, kHeight);
 
   AddLabel("Label2", "Laddar Vimo version:", 8, 6, 130, 18);
-  AddLabel("daversion", QString::number(kProgramVersion), 138, 6, 40, 18);
+  QLabel* version = AddLabel("daversion", QString::number(kProgramVersion), 138, 6, 40, 18);
+  version->resize(version->sizeHint().width(), version->height());
 
   struct StepRow {
     StartupCheck box;
@@ -119,8 +120,11 @@ VimoLoadWindow::VimoLoadWindow(ProgramValues& values, StartupServices services, 
     box->setObjectName(row.checkName);
     box->setGeometry(8, top, 18, 18);
     box->setChecked(false);
+    box->setAutoFillBackground(true);
     checks_[row.box] = box;
-    AddLabel(row.labelName, QString::fromUtf8(row.text), 30, top, 280, 18);
+    QLabel* label = AddLabel(row.labelName, QString::fromUtf8(row.text), 30, top, 280, 18);
+    // Only as wide as its text, so that printed lines stay readable beside it.
+    label->resize(label->sizeHint().width(), label->height());
     top += 22;
   }
 
@@ -128,6 +132,10 @@ VimoLoadWindow::VimoLoadWindow(ProgramValues& values, StartupServices services, 
   Bil->setPixmap(CarPicture());
   QLabel* house = AddLabel("Hus", {}, kHouseLeftTwips / kTwipsPerPixel, kCarTop - 18, 44, 44);
   house->setPixmap(HousePicture());
+  // Pictures show what lies behind their transparent parts, so that the car at its goal stands
+  // in front of the house instead of being hidden under it.
+  for (QLabel* picture : {Bil, house}) picture->setAutoFillBackground(false);
+  Bil->raise();
 
   struct NoticeRow {
     StartupNotice notice;
@@ -180,6 +188,8 @@ QLabel* VimoLoadWindow::AddLabel(const char* name, const QString& text, int left
   auto* label = new QLabel(text, this);
   label->setObjectName(QString::fromUtf8(name));
   label->setGeometry(left, top, width, height);
+  // The printed lines lie beneath the controls: each control paints its own background over them.
+  label->setAutoFillBackground(true);
   return label;
 }
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPalette>
 
+#include "PrintedUnderControlsWindowCheck.h"
 #include "ProgramValues.h"
 #include "QtTestApplication.h"
 #include "VimoCloseWindow.h"
@@ -80,6 +81,14 @@ TEST_F(VimoCloseWindowTest, PrintsLinesBelowEachOtherAndStartsEmptyWhenShownAgai
   window.Close();
   window.Show();
   EXPECT_TRUE(window.PrintedLines().isEmpty());
+}
+
+TEST_F(VimoCloseWindowTest, PrintedLinesRunOnBeneathTheControls) {
+  window.Show();
+  const QStringList printedOver = vimo_test::ControlsPrintedOver(window, [this] {
+    for (int line = 0; line < 30; ++line) window.PrintLine(std::string(120, 'W'));
+  });
+  EXPECT_TRUE(printedOver.isEmpty()) << printedOver.join(' ').toStdString();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
+#include "PrintedUnderControlsWindowCheck.h"
 #include "QtTestApplication.h"
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
@@ -137,6 +138,16 @@ TEST_F(StartupWindowTest, ShowsWhatTheSequenceTellsIt) {
   window->PrintLine("Connecting...");
   window->PrintLine(W("Error: !Åtkomst"));
   EXPECT_EQ(window->PrintedLines(), (QStringList{"Connecting...", QString::fromUtf8("Error: !Åtkomst")}));
+}
+
+TEST_F(StartupWindowTest, PrintedLinesLieBeneathTheLabelsAndCheckBoxes) {
+  auto window = MakeWindow();
+  window->ShowNotice(StartupNotice::Inet_information, true);
+  const QStringList printedOver = vimo_test::ControlsPrintedOver(*window, [&window] {
+    for (int line = 0; line < 40; ++line) window->PrintLine(std::string(80, 'W'));
+  });
+  // The car and the house are pictures with transparent parts, not text.
+  EXPECT_EQ(printedOver, (QStringList{"Bil", "Hus"}));
 }
 
 TEST_F(StartupWindowTest, ItsTimerRunsTheStartAndHandsOverOnce) {

@@ -122,9 +122,9 @@ TEST_F(EspeakVoiceTest, SentencesAreSpokenOneAtATimeInOrderWithTheirRate) {
   ProcessEventsFor(std::chrono::milliseconds(300));
 
   EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "-v sv -s 113 -b 1 --stdin|hej på dig",
-                       "-v sv -s 338 -b 1 --stdin|-h",
-                       "-v sv -s 338 -b 1 --stdin|Jag vet inte...\rHur 'x'?",
+                       "-v sv -s 120 -b 1 --stdin|hej på dig",
+                       "-v sv -s 225 -b 1 --stdin|-h",
+                       "-v sv -s 225 -b 1 --stdin|Jag vet inte...\rHur 'x'?",
                    }));
   EXPECT_FALSE(std::filesystem::exists(folder_ / "overlaps")) << "two sentences were spoken at once";
 }
@@ -146,13 +146,13 @@ TEST_F(EspeakVoiceTest, PurgeKillsTheSentenceBeingSpokenAndDropsTheQueue) {
   voice->Speak("efter", SpeechVoice::kSpeakAsync);
   ASSERT_TRUE(ProcessEventsUntil([this] { return Log().size() >= 2; }));
   ProcessEventsFor(std::chrono::milliseconds(300));
-  EXPECT_EQ(Log(), (std::vector<std::string>{"-v sv -s 175 -b 1 --stdin|sov nu",
-                                             "-v sv -s 175 -b 1 --stdin|efter"}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{"-v sv -s 154 -b 1 --stdin|sov nu",
+                                             "-v sv -s 154 -b 1 --stdin|efter"}));
 
   // Purge and a new sentence in one call: the new one is spoken.
   voice->Speak("sov igen", SpeechVoice::kSpeakAsync);
   voice->Speak("nytt", SpeechVoice::kPurgeBeforeSpeak | SpeechVoice::kSpeakAsync);
-  EXPECT_TRUE(ProcessEventsUntil([this] { return Log().back() == "-v sv -s 175 -b 1 --stdin|nytt"; }));
+  EXPECT_TRUE(ProcessEventsUntil([this] { return Log().back() == "-v sv -s 154 -b 1 --stdin|nytt"; }));
 }
 
 TEST_F(EspeakVoiceTest, ClosingTheVoiceEndsWhatItIsSaying) {
@@ -178,7 +178,7 @@ TEST_F(EspeakVoiceTest, AMissingProgramMeansNoVoiceAndAVanishedOneSaysNothing) {
   voice->Speak("tre", SpeechVoice::kSpeakAsync);
   ASSERT_TRUE(ProcessEventsUntil([this] { return !Log().empty(); }));
   ProcessEventsFor(std::chrono::milliseconds(200));
-  EXPECT_EQ(Log(), (std::vector<std::string>{"-v sv -s 175 -b 1 --stdin|tre"}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{"-v sv -s 154 -b 1 --stdin|tre"}));
 }
 
 // The sequence that deadlocked the espeak-ng library; through the program it cannot, with or

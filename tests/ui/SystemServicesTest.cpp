@@ -9,13 +9,15 @@
 namespace {
 
 TEST(EspeakRateTest, RatesFollowTheWordsPerMinuteScale) {
-  EXPECT_EQ(EspeakWordsPerMinute(0), 175);
-  EXPECT_EQ(EspeakWordsPerMinute(-4), 113);
-  EXPECT_EQ(EspeakWordsPerMinute(2), 218);
-  EXPECT_EQ(EspeakWordsPerMinute(6), 338);
+  // The three slider positions: slow, espeak-ng's own pace, fast but followable.
+  EXPECT_EQ(EspeakWordsPerMinute(-4), 120);
+  EXPECT_EQ(EspeakWordsPerMinute(2), 175);
+  EXPECT_EQ(EspeakWordsPerMinute(6), 225);
+  EXPECT_EQ(EspeakWordsPerMinute(-10), 82);
+  EXPECT_EQ(EspeakWordsPerMinute(10), 290);
   // Beyond what espeak-ng accepts the rate is held at its limits.
-  EXPECT_EQ(EspeakWordsPerMinute(-10), 80);
-  EXPECT_EQ(EspeakWordsPerMinute(10), 450);
+  EXPECT_EQ(EspeakWordsPerMinute(-40), 80);
+  EXPECT_EQ(EspeakWordsPerMinute(40), 450);
 }
 
 TEST(ClockSeededRandomTest, DrawsAreInTheHalfOpenUnitRangeAndFollowTheSeed) {

@@ -22,7 +22,14 @@
 #include "Settings.h"
 #include "UiTestDoubles.h"
 #include "VimoWindow.h"
+#include "WebPageStrip.h"
 #include "Windows1252.h"
+
+#ifdef VIMO_TEST_WITH_WEBENGINE
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <csignal>
+#endif
 
 namespace {
 
@@ -97,7 +104,7 @@ const ExpectedControl kExpectedControls[] = {
     {"Svar", "QLabel", "Vimo", {376, 32, 185, 65}, "", true},
     {"Ändra", "QPushButton", "Vimo", {400, 120, 137, 17}, "Ändra detta svar!", false},
     {"Medd", "QLabel", "Vimo", {27, 10, 153, 113}, "", true},
-    {"Label11", "QLabel", "Vimo", {24, 128, 33, 17}, "Tryck:", true},
+    {"Label11", "QLabel", "Vimo", {24, 128, 32, 17}, "Tryck:", true},
     {"Flaggmeddelande_Knapp", "ClickableLabel", "Vimo", {56, 128, 65, 17}, "Användare", true},
     {"Adminmeddelande_Knapp", "ClickableLabel", "Vimo", {120, 128, 65, 17}, "Admin", true},
     {"Ändraflagga", "QPushButton", "Vimo", {32, 152, 137, 17}, "Ändra denna text!", false},
@@ -213,11 +220,67 @@ TEST_F(VimoWindowTest, TextsAndPictureLookAsDesigned) {
   EXPECT_EQ(Find<ClickableLabel>("Adminmeddelande_Knapp")->Background(), QColor(255, 0, 0));
   EXPECT_EQ(Find<ClickableLabel>("Flaggmeddelande_Knapp")->Background(), QColor(255, 255, 255));
 
-  // The product page: without an embedded browser, a link to the compiled-in host.
-  if (const auto* link = Find<QLabel>("WebBrowser1")) {
-    EXPECT_TRUE(link->text().contains(QString::fromStdString("http://" + ProductWebAddress())));
-    EXPECT_TRUE(link->openExternalLinks());
+  // "Tryck:" is wholly drawn and ends short of the first tab.
+  const auto* tabsCaption = Find<QLabel>("Label11");
+  const QRect captionText =
+      QFontMetrics(tabsCaption->font())
+          .boundingRect(tabsCaption->contentsRect(), tabsCaption->alignment(), tabsCaption->text())
+          .translated(tabsCaption->pos());
+  EXPECT_TRUE(tabsCaption->geometry().contains(captionText)) << captionText.x() << "," << captionText.width();
+  EXPECT_LE(captionText.right() + 3, Find("Flaggmeddelande_Knapp")->x());
+}
+
+TEST_F(VimoWindowTest, ProductPageIsShownInTheStripOrAsALinkToIt) {
+  const QString address = QString::fromStdString("http://" + ProductWebAddress());
+  Open();
+  const QWidget* view = Find("WebBrowser1")->findChild<QWidget*>(QStringLiteral("WebBrowser1_view"));
+#ifdef VIMO_TEST_WITH_WEBENGINE
+  ASSERT_NE(view, nullptr) << "built with Qt WebEngine, but the strip fell back to the link";
+  EXPECT_EQ(view->property("url").toUrl().toString(), address);
+#else
+  EXPECT_EQ(view, nullptr);
+#endif
+
+#ifdef VIMO_TEST_WITH_WEBENGINE
+  {
+    SCOPED_TRACE("the page cannot be loaded");
+    auto* strip = Find<WebPageStrip>("WebBrowser1");
+    strip->Navigate(QUrl(QStringLiteral("http://127.0.0.1:1")));  // nothing listens there
+    ASSERT_TRUE(QTest::qWaitFor([strip] { return !strip->ShowsBrowser(); }, 30000));
+    const auto* link = strip->findChild<QLabel*>(QStringLiteral("WebBrowser1_link"));
+    ASSERT_NE(link, nullptr);
+    EXPECT_TRUE(link->text().contains(QStringLiteral("http://127.0.0.1:1"))) << link->text().toStdString();
   }
+  Open();
+  {
+    SCOPED_TRACE("the page's process dies");
+    auto* strip = Find<WebPageStrip>("WebBrowser1");
+    auto* browser = strip->findChild<QWebEngineView*>();
+    strip->Navigate(QUrl(QStringLiteral("data:text/html,<p>hej</p>")));
+    ASSERT_TRUE(QTest::qWaitFor([browser] { return browser->page()->renderProcessPid() > 0; }, 30000));
+    ::kill(static_cast<pid_t>(browser->page()->renderProcessPid()), SIGKILL);
+    ASSERT_TRUE(QTest::qWaitFor([strip] { return !strip->ShowsBrowser(); }, 30000));
+    EXPECT_NE(strip->findChild<QLabel*>(QStringLiteral("WebBrowser1_link")), nullptr);
+  }
+#endif
+
+  // Where the browser cannot start, the strip is a link to the page, and says why.
+  const QByteArray helper = qgetenv("QTWEBENGINEPROCESS_PATH");
+  qputenv("QTWEBENGINEPROCESS_PATH", folder_.Path().string().c_str() + QByteArray("/missing"));
+  ::testing::internal::CaptureStderr();
+  Open();
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  qunsetenv("QTWEBENGINEPROCESS_PATH");
+  if (!helper.isNull()) qputenv("QTWEBENGINEPROCESS_PATH", helper);
+  const auto* link = Find("WebBrowser1")->findChild<QLabel*>(QStringLiteral("WebBrowser1_link"));
+  ASSERT_NE(link, nullptr);
+  EXPECT_TRUE(link->text().contains(address)) << link->text().toStdString();
+  EXPECT_TRUE(link->openExternalLinks());
+  window_->show();
+  EXPECT_EQ(link->geometry(), Find("WebBrowser1")->rect());
+#ifdef VIMO_TEST_WITH_WEBENGINE
+  EXPECT_NE(said.find("QtWebEngineProcess is missing"), std::string::npos) << said;
+#endif
 }
 
 TEST_F(VimoWindowTest, EnterAnswersFromTheBrainAndSpeaks) {
@@ -300,22 +363,72 @@ TEST_F(VimoWindowTest, TwoSettingsClicksFoldOutAndBackIn) {
   EXPECT_EQ(SettingsButton()->text(), QStringLiteral("Inställningar >>"));
 }
 
-TEST_F(VimoWindowTest, SettingsClickAfterAForeignResizeFoldsIn) {
+TEST_F(VimoWindowTest, SizeIsFixedByTheFoldStateAlone) {
   Open();
   window_->show();
-  for (const int foreignWidth : {650, 716}) {
-    SCOPED_TRACE(foreignWidth);
-    window_->resize(foreignWidth, window_->height());
+  for (const bool foldedOut : {false, true}) {
+    SCOPED_TRACE(foldedOut ? "folded out" : "folded in");
+    const QSize size(foldedOut ? 716 : 609, 346);
+    window_->resize(1280, 600);
+    EXPECT_EQ(window_->size(), size);
+    window_->showMaximized();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window_->isMaximized(); }, 5000));
+    QApplication::processEvents();
+    EXPECT_EQ(window_->size(), size);
+    EXPECT_EQ(SettingsButton()->text(),
+              foldedOut ? QStringLiteral("Inställningar <<") : QStringLiteral("Inställningar >>"));
+    EXPECT_FALSE(window_->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QTest::mouseClick(SettingsButton(), Qt::LeftButton);
-    EXPECT_EQ(window_->width(), 609);
-    EXPECT_EQ(SettingsButton()->text(), QStringLiteral("Inställningar >>"));
   }
-  // Folded out and then narrowed by something else: still folds in, not out.
-  QTest::mouseClick(SettingsButton(), Qt::LeftButton);
-  window_->resize(700, window_->height());
-  QTest::mouseClick(SettingsButton(), Qt::LeftButton);
+  // Maximising folded out did not turn the next click into a fold-out.
   EXPECT_EQ(window_->width(), 609);
   EXPECT_EQ(SettingsButton()->text(), QStringLiteral("Inställningar >>"));
+}
+
+TEST_F(VimoWindowTest, LongSentencesStayWhollyReadableInTheBubble) {
+  Open();
+  auto* bubble = Find<QLabel>("Svar");
+  const auto fits = [bubble] {
+    const QRect needed = QFontMetrics(bubble->font())
+                             .boundingRect(bubble->contentsRect(),
+                                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, bubble->text());
+    return bubble->contentsRect().contains(needed);
+  };
+  const auto prompt = [](const std::string& question) {
+    return W("Jag vet inte vad man svarar på det...") + "\r" + W("Hur tycker du att jag ska svara på: '") +
+           question + "'?";
+  };
+  const auto shown = [](const std::string& text) {
+    return ToQString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  };
+
+  window_->SetReplyCaption("hej");
+  EXPECT_EQ(bubble->text(), QStringLiteral("hej"));
+  EXPECT_EQ(bubble->font().pointSize(), window_->font().pointSize());
+
+  // About 160 characters fitted at the normal size: a 150-character question is set smaller, whole.
+  std::string question;
+  while (question.size() < 150) question += "vad tycker du om " + std::to_string(question.size()) + " ";
+  window_->SetReplyCaption(prompt(question));
+  EXPECT_EQ(bubble->text(), shown(prompt(question)));
+  EXPECT_LT(bubble->font().pointSize(), window_->font().pointSize());
+  EXPECT_TRUE(fits());
+  EXPECT_EQ(bubble->toolTip(), shown(prompt(question)));
+
+  // Too long even for the smallest type: the middle gives way, the start and the "'?" stay.
+  while (question.size() < 600) question += "och sedan " + std::to_string(question.size()) + " ";
+  question += "slutet";
+  window_->SetReplyCaption(prompt(question));
+  EXPECT_TRUE(fits());
+  EXPECT_TRUE(bubble->text().startsWith(QStringLiteral("Jag vet inte"))) << bubble->text().toStdString();
+  EXPECT_TRUE(bubble->text().endsWith(QStringLiteral("slutet'?"))) << bubble->text().toStdString();
+  EXPECT_TRUE(bubble->text().contains(QChar(0x2026)));
+  EXPECT_EQ(bubble->toolTip(), shown(prompt(question)));
+  EXPECT_EQ(bubble->geometry(), QRect(376, 32, 185, 65));
+
+  window_->SetReplyCaption("kort igen");
+  EXPECT_EQ(bubble->font().pointSize(), window_->font().pointSize());
+  EXPECT_EQ(bubble->toolTip(), QStringLiteral("kort igen"));
 }
 
 TEST_F(VimoWindowTest, FlagShowsTheAdministratorsMessageWithCommas) {
