@@ -204,6 +204,7 @@ void CFtp::LookupExpectedSize(const std::string& remoteName) {
 bool CFtp::FileExist(const std::string& sFileName) {
   if (!HaveSession()) return false;
   auto session = session_;
+  session->SetSizeCaps(limits_);
   inet::FindData found;
   auto search = session->FindFirstFile(sFileName, found, inet::kFlagNoCacheWrite, 0);
   bool exists = inet::LastError() != inet::kErrorNoMoreFiles;
@@ -218,7 +219,7 @@ bool CFtp::GetFile(const std::string& sRemoteFile, const std::filesystem::path& 
   auto session = session_;
   LookupExpectedSize(sRemoteFile);
   transferState_ = kDownloading;
-  session->SetDownloadCap(limits_.maxDownloadBytes);
+  session->SetSizeCaps(limits_);
   bool ok = session->GetFile(sRemoteFile, sLocalFile, FailIfExists, transferType_, statusContext_);
   int32_t error = inet::LastError();
   if (!*alive) return ok;
@@ -262,7 +263,7 @@ bool CFtp::DownloadFile(const std::string& RemoteFile, const std::filesystem::pa
     RaiseErrorMsg(LocalFileError(error));
     return false;
   }
-  session->SetDownloadCap(limits_.maxDownloadBytes);
+  session->SetSizeCaps(limits_);
   auto remote = session->OpenFile(RemoteFile, inet::kGenericRead, transferType_, statusContext_);
   if (remote == nullptr) {
     int32_t error = inet::LastError();
@@ -389,7 +390,7 @@ bool CFtp::ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer) {
     return false;
   }
   search->Close();
-  session->SetDownloadCap(limits_.maxDownloadBytes);
+  session->SetSizeCaps(limits_);
   auto remote = session->OpenFile(RemoteFile, inet::kGenericRead, inet::kTransferTypeAscii, 0);
   if (remote == nullptr) {
     ReportError(inet::LastError());
@@ -442,6 +443,7 @@ bool CFtp::ListDir(const std::string& Pattern, bool NoCache) {
   auto alive = alive_;
   auto session = session_;
   inet::SetLastError(inet::kNoError);
+  session->SetSizeCaps(limits_);
   inet::FindData found;
   auto search = session->FindFirstFile(Pattern, found, NoCache ? inet::kFlagNoCacheWrite : 0, statusContext_);
   int32_t error = inet::LastError();

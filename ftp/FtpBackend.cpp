@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -102,6 +103,10 @@ int ReplyCode(const std::string& reply) {
 // How long a closing session waits for the server to answer its goodbye (the shortest libcurl allows).
 constexpr long kGoodbyeSeconds = 1;
 
+// How often and after what pause a login turned away with 421 is tried again.
+constexpr int kBusyRetries = 3;
+constexpr auto kBusyPause = std::chrono::milliseconds(150);
+
 // How much of a download closed early is read on and dropped to keep the connection.
 constexpr uint64_t kDrainBytes = 256 * 1024;
 constexpr auto kDrainTime = std::chrono::seconds(2);
@@ -151,6 +156,8 @@ struct FtpSession::State {
   uint64_t downloadCap = 0;
   uint64_t downloaded = 0;
   const char* capExceeded = nullptr;  // what went past its cap in this call
+  uint64_t overflow = 0;
+  std::chrono::steady_clock::time_point overflowStart;
   std::chrono::steady_clock::time_point lastPump;
   // The commands of RunCommands and the replies each got.
   std::vector<std::string> quoteCommands;
@@ -334,19 +341,32 @@ struct FtpSession::State {
 
   static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* self = static_cast<State*>(user);
-    return self->closeRequested || self->capExceeded != nullptr ? 1 : 0;
+    return self->closeRequested ? 1 : 0;
   }
 
-  // Counts downloaded bytes against the cap; false once past it.
-  bool WithinDownloadCap(size_t size) {
-    downloaded += size;
-    if (downloadCap != 0 && downloaded > downloadCap) capExceeded = "download";
-    return capExceeded == nullptr;
+  // Past its cap a transfer's bytes are dropped, and a short rest read on so that the transfer ends in
+  // order and the connection stays; a long rest stops it (the connection goes with it). Returns whether
+  // to keep the bytes, and sets `stop` when the transfer must end now.
+  bool Keep(size_t size, uint64_t taken, uint64_t cap, const char* what, bool& stop) {
+    stop = false;
+    if (capExceeded == nullptr && taken + size <= cap) return true;
+    if (capExceeded == nullptr) {
+      capExceeded = what;
+      overflowStart = std::chrono::steady_clock::now();
+      overflow = 0;
+    }
+    overflow += size;
+    stop = overflow > kDrainBytes || std::chrono::steady_clock::now() - overflowStart > kDrainTime;
+    return false;
   }
 
   static size_t WriteToFile(char* data, size_t, size_t size, void* user) {
     auto* self = static_cast<State*>(user);
-    if (!self->WithinDownloadCap(size)) return 0;
+    bool stop = false;
+    bool keep = self->Keep(size, self->downloaded, self->downloadCap, "download", stop);
+    if (stop) return 0;
+    if (!keep) return size;
+    self->downloaded += size;
     if (std::fwrite(data, 1, size, self->localFile) != size) {
       self->localError = LocalErrorFromErrno(errno, true);
       return 0;
@@ -366,11 +386,11 @@ struct FtpSession::State {
 
   static size_t WriteToText(char* data, size_t, size_t size, void* user) {
     auto* self = static_cast<State*>(user);
-    if (self->textSink->size() + size > self->settings.limits.maxListingBytes) {
-      self->capExceeded = "listing";
-      return 0;
-    }
-    self->textSink->append(data, size);
+    bool stop = false;
+    bool keep =
+        self->Keep(size, self->textSink->size(), self->settings.limits.maxListingBytes, "listing", stop);
+    if (stop) return 0;
+    if (keep) self->textSink->append(data, size);
     return size;
   }
 
@@ -380,7 +400,11 @@ struct FtpSession::State {
       self->discarded += size;
       return size;
     }
-    if (!self->WithinDownloadCap(size)) return 0;
+    bool stop = false;
+    bool keep = self->Keep(size, self->downloaded, self->downloadCap, "download", stop);
+    if (stop) return 0;
+    if (!keep) return size;
+    self->downloaded += size;
     self->received.append(data, size);
     return size;
   }
@@ -460,13 +484,13 @@ struct FtpSession::State {
   }
 
   int32_t ErrorFromCurl(CURLcode code) {
-    if (code == CURLE_OK) return kNoError;
     if (connectionLost) return kErrorConnectionAborted;
     if (capExceeded != nullptr) {
       g_lastResponse = std::string("The server sent more than this ") + capExceeded +
                        " may hold; the transfer was stopped.\r\n";
       return kErrorExtended;
     }
+    if (code == CURLE_OK) return kNoError;
     // A server that turns us away (421 Too many connections, 530) says why; that is the error, not the
     // silence or the hang-up that follows it.
     if (lastReplyCode >= 400 && code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_WRITE_ERROR &&
@@ -696,6 +720,18 @@ std::shared_ptr<FtpSession> FtpSession::Connect(const InternetSettings& internet
   state.NotifyText(kStatusResolvingName, settings.host);
   state.resolvingReported = true;
   int32_t error = state.RunCommands({});
+  // A server that allows one connection per address may still count the connection this program closed
+  // a moment ago ("421 Too many connections"); it is asked again briefly before the reply is reported.
+  for (int retry = 0; retry < kBusyRetries && error == kErrorExtended && state.lastReplyCode == 421;
+       ++retry) {
+    auto until = std::chrono::steady_clock::now() + kBusyPause;
+    while (std::chrono::steady_clock::now() < until && !state.closeRequested) {
+      state.Pump();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (state.closeRequested) break;
+    error = state.RunCommands({});
+  }
   if (!state.Finish(error, false)) {
     state.silent = true;  // a failed login has nothing to close
     state.TearDown();
@@ -911,8 +947,9 @@ bool FtpSession::SetCurrentDirectory(std::string_view name) {
   return RunCommands({name}, {Command("CWD", name)});
 }
 
-void FtpSession::SetDownloadCap(uint64_t bytes) {
-  state_->downloadCap = bytes;
+void FtpSession::SetSizeCaps(const FtpLimits& limits) {
+  state_->downloadCap = limits.maxDownloadBytes;
+  state_->settings.limits.maxListingBytes = limits.maxListingBytes;
 }
 
 bool FtpSession::GetCurrentDirectory(std::string& directory) {

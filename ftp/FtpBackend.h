@@ -117,8 +117,8 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   bool RemoveDirectory(std::string_view name);
   bool SetCurrentDirectory(std::string_view name);
   bool GetCurrentDirectory(std::string& directory);
-  // The most bytes the following downloads may bring (FtpLimits::maxDownloadBytes).
-  void SetDownloadCap(uint64_t bytes);
+  // The size caps of `limits` for the following calls (its time bounds stay as at Connect).
+  void SetSizeCaps(const FtpLimits& limits);
 
  private:
   friend class FtpFileHandle;
