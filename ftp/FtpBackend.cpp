@@ -150,7 +150,9 @@ struct FtpSession::State {
   bool added = false;  // easy is in multi
   bool loggedIn = false;
   bool connectionLost = false;
-  bool pieceOpen = false;   // a remote file is open for reading or writing
+  bool pieceOpen = false;  // a remote file is open for reading or writing
+  bool authTlsSent = false;
+  bool tlsActive = false;   // the server took AUTH TLS: the session runs encrypted
   bool discarding = false;  // a download closed before its end reads on to keep the connection
   uint64_t discarded = 0;
   uint64_t downloadCap = 0;
@@ -248,6 +250,7 @@ struct FtpSession::State {
     if (!final || (!firstLine && line.substr(0, 3) != std::string_view(reply).substr(0, 3))) return;
     g_lastResponse = reply;
     lastReplyCode = ReplyCode(reply);
+    if (authTlsSent && lastReplyCode == 234) tlsActive = true;
     if (awaitingQuoteReply) {
       awaitingQuoteReply = false;
       quoteReplies.emplace_back(lastReplyCode, reply);
@@ -268,6 +271,7 @@ struct FtpSession::State {
     switch (type) {
       case CURLINFO_HEADER_OUT:
         self->beforeFirstCommand = false;
+        self->authTlsSent = std::string_view(data, size).substr(0, 8) == "AUTH TLS";
         if (self->quoteSent < self->quoteCommands.size()) {
           std::string_view sent(data, size);
           while (!sent.empty() && (sent.back() == '\n' || sent.back() == '\r')) sent.remove_suffix(1);
@@ -454,7 +458,9 @@ struct FtpSession::State {
     curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
     curl_easy_setopt(easy, CURLOPT_FTP_USE_EPRT, 0L);
     curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-    if ((settings.flags & kFlagPassive) == 0) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+    // libcurl cannot run TLS over a data connection the server opens to us, so an encrypted session
+    // always opens its data connections itself (passive).
+    if ((settings.flags & kFlagPassive) == 0 && !tlsActive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
     curl_easy_setopt(easy, CURLOPT_USE_SSL,
                      static_cast<long>(settings.requireTls ? CURLUSESSL_ALL : CURLUSESSL_TRY));
     curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
