@@ -10,6 +10,7 @@
 #include "Settings.h"
 #include "VimoLoadWindow.h"
 #include "VimoWindow.h"
+#include "ftp/CFtp.h"
 
 // The module `Vimo_module`: lives for the whole run, handed by reference to the windows.
 ProgramValues Vimo_module;
@@ -18,6 +19,8 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   SleepWaiter waiter;
   QtEventPump pump;
+  // Every FTP wait lets the windows repaint and answer the window manager.
+  CFtp::SetDefaultEventPump([&pump] { pump.ProcessEvents(); });
   QtDesktop desktop;
   MessageBoxDialogs dialogs;
   VimoLoadWindow startWindow(Vimo_module, StartupServices{dialogs, waiter, pump, desktop},

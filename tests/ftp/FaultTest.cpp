@@ -166,9 +166,21 @@ TEST_F(Faults, StalledTransfersTimeOut) {
   server.WriteFile("slow.bin", PatternBytes(5000));
   WriteLocal(local / "up.bin", PatternBytes(5000));
   ASSERT_TRUE(ConnectTo(ftp, server));
+  // While the server is silent the owner's events keep running, and may close the session.
+  int pumped = 0;
+  ftp.SetEventPump([&] { ++pumped; });
   auto start = Clock::now();
   EXPECT_FALSE(ftp.GetFile("slow.bin", local / "slow.bin"));
   EXPECT_EQ(listener.errors, std::vector<std::string>{"!Request timed out"});
+  EXPECT_GT(pumped, 20);
+  ASSERT_TRUE(ConnectTo(ftp, server));
+  ftp.SetEventPump([&] { ftp.CloseConnection(); });
+  listener.Clear();
+  auto closing = Clock::now();
+  EXPECT_FALSE(ftp.GetFile("slow.bin", local / "slow.bin"));
+  EXPECT_EQ(listener.errors, std::vector<std::string>{"!Operation cancelled"});
+  EXPECT_LT(Clock::now() - closing, std::chrono::seconds(1));
+  ftp.SetEventPump(nullptr);
   listener.Clear();
   ASSERT_TRUE(ConnectTo(ftp, server));
   EXPECT_FALSE(ftp.PutFile(local / "up.bin", "slow.bin"));
