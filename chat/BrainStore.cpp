@@ -256,7 +256,12 @@ std::optional<std::string> BrainStore::FindAnswer(std::string_view question) con
   }
 }
 
+bool BrainStore::CanStore(std::string_view item) {
+  return item.find_first_of(",\r\n") == std::string_view::npos;
+}
+
 bool BrainStore::AppendRecord(std::string_view question, std::string_view answer) const {
+  if (!CanStore(question) || !CanStore(answer)) return false;
   std::string record;
   record.reserve(question.size() + answer.size() + 4 * kLineEnd.size() + 1);
   record += kLineEnd;
@@ -270,6 +275,7 @@ bool BrainStore::AppendRecord(std::string_view question, std::string_view answer
 }
 
 bool BrainStore::ReplaceAnswer(std::string_view question, std::string_view newAnswer) const {
+  if (!CanStore(newAnswer)) return false;
   const auto bytes = ReadFileBytes(file_);
   if (!bytes) return false;
   const std::string_view text = *bytes;

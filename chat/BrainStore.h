@@ -38,15 +38,19 @@ class BrainStore {
   // short by the end of the file (a "*" or a question as the last item) is no record.
   std::optional<std::string> FindAnswer(std::string_view question) const;
 
+  // Whether the text can be one item of the file: a comma or a line end inside it would split it.
+  static bool CanStore(std::string_view item);
+
   // Appends an empty line, "*", the question and the answer, each ended by CR LF; creates the file
-  // when it is missing. False when the file cannot be written.
+  // when it is missing. False when the file cannot be written, or when the question or the answer
+  // cannot be stored (CanStore); nothing is written then.
   bool AppendRecord(std::string_view question, std::string_view answer) const;
 
   // Gives the first record with this question the new answer and drops every empty item of the
   // file; every other record keeps its place and its text. The new file is written to
   // "temp_brain.txt" and renamed over the brain, so a crash leaves the old or the new brain.
-  // False, with the brain byte for byte unchanged, when no complete record has this question or
-  // the file cannot be read or written.
+  // False, with the brain byte for byte unchanged, when no complete record has this question, the
+  // new answer cannot be stored (CanStore), or the file cannot be read or written.
   bool ReplaceAnswer(std::string_view question, std::string_view newAnswer) const;
 
   // A random line of the file (question or answer, stored form), uniform among the lines that are

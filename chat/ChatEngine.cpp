@@ -1,5 +1,6 @@
 #include "ChatEngine.h"
 
+#include "TextFile.h"
 #include "Windows1252.h"
 
 namespace {
@@ -30,6 +31,7 @@ ChatEngine::ChatEngine(ChatView& view, Waiter& waiter, EventPump& pump, RandomSo
       waiter_(waiter),
       pump_(pump),
       brain_(folder / "brain.txt"),
+      journal_(folder / PathFromUtf8(kLessonJournalFile)),
       names_(folder / "user.vimo"),
       canned_(brain_, names_, clock),
       randomTalk_(view, brain_, random) {}
@@ -43,9 +45,15 @@ void ChatEngine::meddelande_KeyPress(int KeyAscii) {
 }
 
 void ChatEngine::HandleEnter() {
+  ++enterCount_;
   view_.SetCorrectButtonEnabled(false);
-  const std::string typed = view_.InputText();
-  if (RejectInput(typed)) return;
+  // The box keeps pasted line breaks; as blanks they can neither split a record nor slip past
+  // the rules (a pasted line break at the start meets the blank rule).
+  const std::string typed = BlankControlCharacters(view_.InputText());
+  if (RejectInput(typed)) {
+    if (!typed.empty()) view_.SetInputText(typed);
+    return;
+  }
 
   const std::string text = BrainStore::ToStored(LowerWindows1252(typed));
   view_.SetInputText(text);
@@ -93,8 +101,12 @@ void ChatEngine::Answer(const std::string& question) {
     return;
   }
   if (const auto answer = brain_.FindAnswer(question)) {
-    view_.SetCorrectButtonEnabled(true);
+    // Enabled only once the answer stands: a correction started while it is still being typed
+    // would have its prompt typed over by the rest of the answer. An Enter inside the typing has
+    // moved on to another reply, which decides for itself.
+    const unsigned enter = enterCount_;
     Say(BrainStore::ToShown(*answer));
+    if (enter == enterCount_ && !teachMode_ && !correctMode_) view_.SetCorrectButtonEnabled(true);
     return;
   }
   teachMode_ = true;
@@ -102,9 +114,17 @@ void ChatEngine::Answer(const std::string& question) {
       BrainStore::ToShown(question) + "'?");
 }
 
+bool ChatEngine::Learn(const Lesson& lesson) {
+  // A correction of a question the brain no longer has would reach the server as a new record.
+  if (lesson.kind == Lesson::Kind::Corrected && !brain_.FindAnswer(lesson.question)) return false;
+  if (!journal_.Record(lesson)) return false;
+  if (lesson.kind == Lesson::Kind::Taught) return brain_.AppendRecord(lesson.question, lesson.answer);
+  return brain_.ReplaceAnswer(lesson.question, lesson.answer);
+}
+
 void ChatEngine::Teach(const std::string& answer) {
   teachMode_ = false;
-  if (brain_.AppendRecord(lastQuestion_, answer)) {
+  if (Learn({Lesson::Kind::Taught, lastQuestion_, answer})) {
     Say(W("Tack så mycket! Nu vet jag det."));
   } else {
     Say(W("Hoppsan, jag kunde inte skriva i min hjärna. Svaret är inte sparat."));
@@ -121,7 +141,7 @@ void ChatEngine::Ändra_Click() {
   }
   const std::string newAnswer = view_.InputText();
   correctMode_ = false;
-  if (brain_.ReplaceAnswer(lastQuestion_, newAnswer)) {
+  if (Learn({Lesson::Kind::Corrected, lastQuestion_, newAnswer})) {
     Say(W("Tack så mycket, svaret är ändrat."));
   } else {
     Say(W("Hoppsan, jag kunde inte ändra svaret. Frågan finns inte längre i min hjärna."));

@@ -18,6 +18,7 @@
 #include "CannedQuestions.h"
 #include "ChatView.h"
 #include "Environment.h"
+#include "LessonJournal.h"
 #include "NameMemory.h"
 #include "Platform.h"
 #include "RandomTalk.h"
@@ -25,8 +26,8 @@
 
 class ChatEngine {
  public:
-  // folder: where "brain.txt", "temp_brain.txt" and "user.vimo" live (production: the current
-  // folder, "").
+  // folder: where "brain.txt", "temp_brain.txt", "user.vimo" and the lesson journal
+  // "Data/lessons.vimo" live (production: the current folder, "").
   ChatEngine(ChatView& view, Waiter& waiter, EventPump& pump, RandomSource& random, Clock& clock,
              std::filesystem::path folder = {});
   ChatEngine(const ChatEngine&) = delete;
@@ -55,9 +56,13 @@ class ChatEngine {
   bool TeachMode() const { return teachMode_; }
   bool CorrectMode() const { return correctMode_; }
   BrainStore& Brain() { return brain_; }
+  const LessonJournal& Journal() const { return journal_; }
 
  private:
   void HandleEnter();
+  // Writes the lesson to the journal first, so that whatever reaches the local brain also reaches
+  // the shared one; false when either refuses it.
+  bool Learn(const Lesson& lesson);
   // Says the complaint about a text the input rules refuse; false when the text is acceptable.
   bool RejectInput(const std::string& typed);
   void Answer(const std::string& question);
@@ -69,6 +74,7 @@ class ChatEngine {
   EventPump& pump_;
   SpeechVoice* voice_ = nullptr;
   BrainStore brain_;
+  LessonJournal journal_;
   NameMemory names_;
   CannedQuestions canned_;
   RandomTalk randomTalk_;
@@ -76,4 +82,6 @@ class ChatEngine {
   std::string lastQuestion_;
   bool teachMode_ = false;
   bool correctMode_ = false;
+  // Counts the Enters, so that an answer can tell whether another Enter ran inside its typing.
+  unsigned enterCount_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "BrainStore.h"
 #include "ItemReader.h"
 #include "TextFile.h"
 #include "Windows1252.h"
@@ -49,6 +50,7 @@ std::string NameMemory::Recall() const {
 }
 
 bool NameMemory::Store(std::string_view name) const {
+  if (!BrainStore::CanStore(name)) return false;
   std::string line(name);
   line += "\r\n";
   return WriteFileAtomically(file_, line);

@@ -17,6 +17,13 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 // Returns false (and leaves the old file) when anything fails.
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
+// Like WriteFileAtomically, but the new content is on the disk itself before the call returns, so
+// it survives a power cut as well as a crash.
+bool WriteFileDurably(const std::filesystem::path& file, std::string_view bytes);
+
+// Appends the bytes and forces them to the disk before returning, creating the file when missing.
+bool AppendToFileDurably(const std::filesystem::path& file, std::string_view bytes);
+
 // Appends the bytes, creating the file when it is missing. Returns false on failure.
 bool AppendToFile(const std::filesystem::path& file, std::string_view bytes);
 

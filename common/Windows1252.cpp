@@ -112,3 +112,12 @@ std::string LowerWindows1252(std::string_view cp1252) {
   }
   return out;
 }
+
+std::string BlankControlCharacters(std::string_view cp1252) {
+  std::string out(cp1252);
+  for (char& c : out) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  return out;
+}

@@ -16,6 +16,11 @@ std::string Utf8ToWindows1252(std::string_view utf8);
 // Lower case over every Windows-1252 letter (A-Z, À-Þ except ×, Š, Œ, Ž, Ÿ), the rest unchanged.
 std::string LowerWindows1252(std::string_view cp1252);
 
+// The text with every control character (CR, LF, tab and the other bytes below 0x20, and DEL) as a
+// blank. Pasted line breaks would otherwise end an item in the middle of a line of the program's
+// files and turn one answer into an answer and a stray line.
+std::string BlankControlCharacters(std::string_view cp1252);
+
 // A UTF-8 source literal as Windows-1252: W("Tack så mycket!").
 inline std::string W(std::string_view utf8) {
   return Utf8ToWindows1252(utf8);

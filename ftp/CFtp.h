@@ -39,6 +39,7 @@ class CFtp : public IInetStatus {
 
   // The listener is not owned; nullptr means nobody listens. It must outlive its attachment.
   void SetListener(CFtpListener* listener) { listener_ = listener; }
+  CFtpListener* Listener() const { return listener_; }
   // Runs between the pieces of DownloadFile and UploadFile, and every few tens of milliseconds while any
   // call waits on the network, so that the owner's windows keep repainting and answering (and can set
   // CancelTransfer). A call it makes on this object while another is under way fails ("transfer in

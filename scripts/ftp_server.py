@@ -38,7 +38,7 @@ def parse_arguments():
     parser.add_argument("--password", default="vimo")
     parser.add_argument("--refuse-login", action="store_true", help="answer every login with 530")
     parser.add_argument("--fail-name", action="append", default=[],
-                        help="answer 550 to any command naming this file (repeatable)")
+                        help="answer 550 to any command naming a file that matches this pattern (repeatable)")
     parser.add_argument("--drop-after-bytes", type=int, default=None,
                         help="drop the whole connection once this many data bytes have moved")
     parser.add_argument("--drop-name", default=None,
@@ -185,7 +185,7 @@ def make_handler(options):
             if cmd == "QUIT" and options.silent_quit:
                 self.logline("<- %s" % line)
                 return
-            if cmd in NAMED_COMMANDS and base_name(arg) in fail_names:
+            if cmd in NAMED_COMMANDS and any(fnmatch.fnmatchcase(base_name(arg), name) for name in fail_names):
                 self.logline("<- %s" % line)
                 self.respond("550 %s: refused by the test server." % arg)
                 return

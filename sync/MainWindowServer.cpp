@@ -7,19 +7,14 @@
 
 #include "BrainStore.h"
 #include "FlagMessagesFile.h"
+#include "LessonJournal.h"
 #include "ServerLayout.h"
+#include "SharedFiles.h"
 #include "SpeechVoice.h"
 #include "TextFile.h"
 #include "Windows1252.h"
 
 namespace {
-
-std::string RandomSuffix() {
-  std::random_device device;
-  char text[17];
-  std::snprintf(text, sizeof text, "%08x%08x", device(), device());
-  return text;
-}
 
 constexpr std::int32_t kAsciiTransfer = 1;
 
@@ -151,16 +146,55 @@ void MainWindowServer::Form_Unload(bool& Cancel) {
 }
 
 void MainWindowServer::UploadBrain() {
+  const LessonJournal journal(File(kLessonJournalFile));
+  const std::vector<Lesson> lessons = journal.Read();
+  // Sending the whole brain back would undo what other copies sent since this one started.
+  if (lessons.empty()) return;
+
   OpenConnection();
-  // A connection dropped in mid-upload must not leave a cut brain as everyone's: a cut brain of
-  // 1500 records or more would pass the next start's check and refresh both backups from itself.
-  // So the brain goes up under a name of its own (random, so that two copies closing at once
-  // never write into one file) and takes the shared name only once it has arrived whole.
-  const std::string inProgress = std::string(remote::kBrainUploadInProgress) + RandomSuffix();
-  if (oFTP->PutFile(File(local::kBrain), inProgress)) {
-    oFTP->RenFile(inProgress, std::string(remote::kBrainUpload));
+  if (oFTP->IsConnected()) {
+    ServerLock lock(*oFTP, *waiter_);
+    const bool locked = lock.Acquire([this] {
+      uploadWindow_.PrintLine(W("Väntar på att en annan Vimo ska bli klar..."));
+      pump_.ProcessEvents();
+    });
+    if (!locked) {
+      oFTP_ErrorMsg(lock.failure());
+    } else if (MergeUnderLock(lock, lessons)) {
+      lock.Release();
+      // Entries recorded meanwhile stay; a journal that cannot be rewritten only sends its lessons
+      // again, which the merge recognises.
+      journal.Forget(lessons.size());
+    }
   }
   oFTP->CloseConnection();
+}
+
+bool MainWindowServer::MergeUnderLock(ServerLock& lock, const std::vector<Lesson>& lessons) {
+  RemoveLeftoverUploads(*oFTP, {remote::kBrainUpload, remote::kUserList, remote::kFlagMessages},
+                        LockTiming{}.staleAfterSeconds);
+  const std::filesystem::path merged = File(local::kMergedBrain);
+  std::error_code ignored;
+  std::filesystem::create_directories(merged.parent_path(), ignored);
+  RemoveFile(merged);
+
+  const int errorsBefore = uploadErrors_;
+  const bool fetched = oFTP->GetFile(std::string(remote::kBrain), merged, false);
+  bool sent = false;
+  if (!fetched || uploadErrors_ != errorsBefore) {
+    // Only a brain received whole is merged onto; the lessons wait for the next close.
+  } else if (BrainStore(merged).CountBrainCells() < kWholeBrainCells) {
+    oFTP_ErrorMsg(W("!Den delade hjärnan på servern är skadad. Det du lärt Vimo sparas till nästa gång."));
+  } else if (!ApplyLessons(merged, lessons)) {
+    oFTP_ErrorMsg(W("!Kunde inte skriva på datorn. Det du lärt Vimo sparas till nästa gång."));
+  } else {
+    sent = UploadInPlace(*oFTP, merged, std::string(remote::kBrainUpload), [&] { return lock.StillHeld(); });
+    if (!sent && uploadErrors_ == errorsBefore) {
+      oFTP_ErrorMsg(W("!En annan Vimo tog över servern. Det du lärt Vimo sparas till nästa gång."));
+    }
+  }
+  RemoveFile(merged);
+  return sent;
 }
 
 void MainWindowServer::DismissUploadWindow() {
@@ -226,7 +260,7 @@ void MainWindowServer::Ändraflagga_Click() {
   view_.SetFlagText(W("Vänta... Flaggan uppdateras..."));
   pump_.ProcessEvents();
 
-  if (!WriteFlagMessages(File(local::kFlagMessages), answer, current.admin)) {
+  if (!WriteFlagMessages(File(local::kFlagMessages), BlankControlCharacters(answer), current.admin)) {
     dialogs_.Show("Fel!", W("Det nya flaggmeddelandet kunde inte sparas på datorn, så det skickades inte."),
                   DialogButtons::Ok);
     view_.SetFlagText(BrainStore::ToShown(current.users));
@@ -234,10 +268,39 @@ void MainWindowServer::Ändraflagga_Click() {
   }
 
   flagOperation_ = true;
-  OpenConnection();
-  oFTP->PutFile(File(local::kFlagMessages), std::string(remote::kFlagMessages));
-  oFTP->CloseConnection();
+  SendFlagMessage(BlankControlCharacters(answer), current.admin);
   RefreshFlag();
+}
+
+void MainWindowServer::SendFlagMessage(const std::string& answer, const std::string& localAdmin) {
+  OpenConnection();
+  if (oFTP->IsConnected()) {
+    ServerLock lock(*oFTP, *waiter_);
+    if (!lock.Acquire()) {
+      oFTP_ErrorMsg(lock.failure());
+    } else {
+      // The administrator edits the server's file; the copy fetched at start may be older, or
+      // missing altogether. Only a server without the file leaves the local line to keep; a file
+      // that is there but cannot be read stops the change, so the line is never guessed.
+      const std::filesystem::path fresh = File(local::kFlagMessagesOnServer);
+      std::error_code ignored;
+      std::filesystem::create_directories(fresh.parent_path(), ignored);
+      RemoveFile(fresh);
+      bool present = true;
+      {
+        QuietErrors quiet(*oFTP);
+        present = oFTP->FileExist(std::string(remote::kFlagMessages));
+      }
+      const bool fetched = !present || oFTP->GetFile(std::string(remote::kFlagMessages), fresh, false);
+      const std::string admin = present ? ReadFlagMessages(fresh).admin : localAdmin;
+      if (fetched && WriteFlagMessages(File(local::kFlagMessages), answer, admin)) {
+        UploadInPlace(*oFTP, File(local::kFlagMessages), std::string(remote::kFlagMessages),
+                      [&] { return lock.StillHeld(); });
+      }
+      RemoveFile(fresh);
+    }
+  }
+  oFTP->CloseConnection();
 }
 
 void MainWindowServer::oFTP_ErrorMsg(const std::string& sErr) {

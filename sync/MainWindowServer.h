@@ -22,11 +22,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "LessonJournal.h"
 #include "Platform.h"
 #include "ProgramValues.h"
 #include "ServerLayout.h"
 #include "Settings.h"
+#include "SharedFiles.h"
 #include "ftp/CFtp.h"
 
 enum class FlagTab { Users, Admin };
@@ -69,6 +72,10 @@ class MainWindowServer final : private CFtpListener {
   MainWindowServer(const MainWindowServer&) = delete;
   MainWindowServer& operator=(const MainWindowServer&) = delete;
 
+  // The pauses between attempts to take the server's lock (production: a sleeping waiter; by
+  // default the object sleeps on its own). Borrowed; must outlive this object.
+  void SetWaiter(Waiter& waiter) { waiter_ = &waiter; }
+
   // The main window's close request. Sets Cancel when the window must stay open (the user chose to
   // retry a failed upload, the brain could not be backed up, or another action is running); leaves
   // it as given otherwise, and then the program is to end.
@@ -103,7 +110,13 @@ class MainWindowServer final : private CFtpListener {
   bool Busy() const { return ending_ || action_ != Action::None; }
   void OpenConnection();
   void RefreshFlag();
+  // Replays this copy's lesson journal onto the shared brain under the server's lock; the journal
+  // forgets the lessons once the server holds them. A copy that learnt nothing sends nothing.
   void UploadBrain();
+  bool MergeUnderLock(ServerLock& lock, const std::vector<Lesson>& lessons);
+  // Puts the new users' message on the server under the lock, with the administrator's line as the
+  // server has it now.
+  void SendFlagMessage(const std::string& answer, const std::string& localAdmin);
   void AskWhetherToRetry();
   void DismissUploadWindow();
   void EndProgram();
@@ -118,6 +131,8 @@ class MainWindowServer final : private CFtpListener {
   std::filesystem::path folder_;
 
   std::unique_ptr<CFtp> oFTP;
+  SleepingWaiter sleepingWaiter_;
+  Waiter* waiter_ = &sleepingWaiter_;
   bool flagOperation_ = false;
   Action action_ = Action::None;
   bool ending_ = false;

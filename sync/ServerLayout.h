@@ -18,9 +18,6 @@ namespace remote {
 inline constexpr std::string_view kIndexPage = "/index.html";
 inline constexpr std::string_view kBrain = "/brain.txt";
 inline constexpr std::string_view kBrainUpload = "brain.txt";
-// The shutdown sends the brain under this name plus a random suffix and renames it to
-// kBrainUpload once it has arrived whole.
-inline constexpr std::string_view kBrainUploadInProgress = "brain.txt.upload-";
 inline constexpr std::string_view kBrainBackup = "/brain2.txt";
 inline constexpr std::string_view kBrainManualBackup = "/brain_manuellbackup.txt";
 inline constexpr std::string_view kVersionRecord = "/version.txt";
@@ -39,6 +36,12 @@ inline constexpr std::string_view kUserListUpload = "temp_användare.txt";
 inline constexpr std::string_view kDataFolder = "Data";
 inline constexpr std::string_view kCountedMarker = "Data/system.vimo";
 inline constexpr std::string_view kHolidayImage = "Data/vimo_special.gif";
+// The shared brain as the shutdown fetched it, with this copy's lessons replayed onto it.
+inline constexpr std::string_view kMergedBrain = "Data/merge/brain.txt";
+// The backup fetched when the shared brain looks much smaller than it, to count its records.
+inline constexpr std::string_view kBackupForComparison = "Data/merge/brain2.txt";
+// The flag messages as the server has them, fetched under the lock before the users' line changes.
+inline constexpr std::string_view kFlagMessagesOnServer = "Data/merge/medd.txt";
 // The one line of the counted marker.
 inline constexpr std::string_view kCountedMarkerText = "kollad\r\n";
 }  // namespace local

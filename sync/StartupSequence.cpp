@@ -3,7 +3,9 @@
 #include <system_error>
 
 #include "BrainStore.h"
+#include "LessonJournal.h"
 #include "ServerLayout.h"
+#include "SharedFiles.h"
 #include "TextFile.h"
 #include "Windows1252.h"
 
@@ -57,25 +59,34 @@ void StartupSequence::Timer_laddanerbrain_Timer() {
   oFTP->SetListener(this);
   // Unlike the Windows build's fixed port 21, the settings carry one (the demo server listens on 2121).
   oFTP->Port(settings_.port);
-  oFTP->Connect(settings_.host, settings_.user, settings_.password, "");
+  const bool connected = oFTP->Connect(settings_.host, settings_.user, settings_.password, "");
   if (Stopped()) return;
+  view_.StopTimer();
   oFTP->TransferType(1);
 
-  const bool serverAnswers = oFTP->FileExist(std::string(remote::kIndexPage));
+  // Without the probe page the account is not the one the program expects (or not reachable):
+  // nothing to download, and waiting would not change that.
+  const bool serverAnswers = connected && oFTP->FileExist(std::string(remote::kIndexPage));
   if (Stopped()) return;
   if (!serverAnswers) {
-    view_.StopTimer();
+    FailStart();
     return;
   }
   const bool brainPresent = oFTP->FileExist(std::string(remote::kBrain));
   if (Stopped()) return;
-  view_.StopTimer();
   if (!brainPresent) {
     BrainMissing = true;
     oFTP_TransferCompleted();
     return;
   }
-  Download(remote::kBrain, local::kBrain);
+  if (!Download(remote::kBrain, local::kBrain)) {
+    // A brain that did not arrive whole is not a damaged brain: no restore, no backup, and this
+    // session never has a brain to upload.
+    RemoveFile(Local(local::kBrain));
+    FailStart();
+    return;
+  }
+  oFTP_TransferCompleted();
 }
 
 void StartupSequence::oFTP_TransferCompleted() {
@@ -100,18 +111,21 @@ void StartupSequence::CheckOrRestoreBrain() {
   if (!BrainMissing) {
     // An absent or unreadable "brain.txt" has no records, so it is restored like a small one.
     const std::size_t cells = BrainStore(Local(local::kBrain)).CountBrainCells();
-    if (cells >= kWholeBrainCells) {
+    if (cells >= kWholeBrainCells && (restoreNoticeShown_ || !MuchSmallerThanTheBackup())) {
+      if (Stopped()) return;
       MoveCar(1000);
       view_.Check(StartupCheck::Steg1_chk);
       BrainChecked = true;
       if (!restoreNoticeShown_) {
-        Upload(local::kBrain, remote::kBrainBackup);
-      } else {
-        // Just restored from "/brain2.txt": the backups stay as they are (BackupDone is set).
-        oFTP_TransferCompleted();
+        // Without this backup the second one is not refreshed either: both keep what they hold.
+        if (!WriteBackup(remote::kBrainBackup)) BackupDone = true;
+        if (Stopped()) return;
       }
+      // Just restored from "/brain2.txt": the backups stay as they are (BackupDone is set).
+      oFTP_TransferCompleted();
       return;
     }
+    if (Stopped()) return;
     if (restoreNoticeShown_) {
       ShowRestoreFailure();
       return;
@@ -119,6 +133,28 @@ void StartupSequence::CheckOrRestoreBrain() {
     RemoveFile(Local(local::kBrain));
   }
   RestoreBrain();
+}
+
+bool StartupSequence::MuchSmallerThanTheBackup() {
+  // The listing's sizes tell cheaply whether the question arises at all; only then is the backup
+  // fetched and its records counted. A listing that fails decides nothing.
+  double brainSize = 0;
+  double backupSize = 0;
+  const bool listed = Tolerated([&] { return oFTP->ListDir("/", true); });
+  if (!listed || Stopped()) return false;
+  for (const CFtpFile& entry : oFTP->Files()) {
+    if ("/" + entry.FileName() == remote::kBrain) brainSize = entry.FileSize();
+    if ("/" + entry.FileName() == remote::kBrainBackup) backupSize = entry.FileSize();
+  }
+  if (brainSize * 10 >= backupSize * 9) return false;
+
+  std::error_code ignored;
+  std::filesystem::create_directories(Local(local::kBackupForComparison).parent_path(), ignored);
+  const bool fetched = Tolerated([&] { return Download(remote::kBrainBackup, local::kBackupForComparison); });
+  const std::size_t backupCells = BrainStore(Local(local::kBackupForComparison)).CountBrainCells();
+  RemoveFile(Local(local::kBackupForComparison));
+  if (!fetched || Stopped()) return false;
+  return BrainStore(Local(local::kBrain)).CountBrainCells() * 10 < backupCells * 9;
 }
 
 void StartupSequence::RestoreBrain() {
@@ -136,24 +172,26 @@ void StartupSequence::RestoreBrain() {
     ShowRestoreFailure();
     return;
   }
-  Download(remote::kBrainBackup, local::kBrain);
+  if (!Download(remote::kBrainBackup, local::kBrain)) {
+    RemoveFile(Local(local::kBrain));
+    FailStart();
+    return;
+  }
+  oFTP_TransferCompleted();
+}
+
+bool StartupSequence::WriteBackup(std::string_view remoteName) {
+  // Under a temporary name first: a full disk or a dropped connection leaves the old backup
+  // whole, and no other copy ever finds a backup missing.
+  return Tolerated([&] { return UploadInPlace(*oFTP, Local(local::kBrain), std::string(remoteName)); });
 }
 
 void StartupSequence::RefreshServerBackups() {
   MoveCar(2000);
-  // The results are not examined. A server that has no manual backup yet (a fresh one) would
-  // answer the delete with an error, and the user would be told that there is no internet; so
-  // the delete is only asked for when there is something to delete.
-  const bool manualBackupPresent = oFTP->FileExist(std::string(remote::kBrainManualBackup));
-  if (Stopped()) return;
-  if (manualBackupPresent) {
-    oFTP->DeleteFile(std::string(remote::kBrainManualBackup));
-    if (Stopped()) return;
-  }
-  oFTP->RenFile(std::string(remote::kBrainBackup), std::string(remote::kBrainManualBackup));
-  if (Stopped()) return;
   BackupDone = true;
-  Upload(local::kBrain, remote::kBrainBackup);
+  WriteBackup(remote::kBrainManualBackup);
+  if (Stopped()) return;
+  oFTP_TransferCompleted();
 }
 
 void StartupSequence::RequestVersionRecord() {
@@ -163,7 +201,10 @@ void StartupSequence::RequestVersionRecord() {
   MoveCar(3000);
   view_.Check(StartupCheck::Steg1_Del2_chk);
   VersionRequested = true;
-  Download(remote::kVersionRecord, local::kVersionRecord);
+  // Without the record there is no update and no holiday; the chat works all the same.
+  Tolerated([&] { return Download(remote::kVersionRecord, local::kVersionRecord); });
+  if (Stopped()) return;
+  oFTP_TransferCompleted();
 }
 
 void StartupSequence::CheckVersionAndFetch() {
@@ -192,7 +233,9 @@ void StartupSequence::CheckVersionAndFetch() {
       oFTP->TransferType(2);
       std::error_code ignored;
       std::filesystem::create_directories(Local(local::kDataFolder), ignored);
-      Download(remote::kHolidayImage, local::kHolidayImage, KeepOldCopy::Yes);
+      Tolerated([&] { return Download(remote::kHolidayImage, local::kHolidayImage, KeepOldCopy::Yes); });
+      if (Stopped()) return;
+      oFTP_TransferCompleted();
       return;
     }
   }
@@ -206,7 +249,9 @@ void StartupSequence::FetchFlagMessages() {
   services_.waiter.Wait(kFlagMessagesPauseMs);
   view_.ShowNotice(StartupNotice::Speciellbild_info, false);
   FlagMessageRequested = true;
-  Download(remote::kFlagMessages, local::kFlagMessages);
+  Tolerated([&] { return Download(remote::kFlagMessages, local::kFlagMessages); });
+  if (Stopped()) return;
+  oFTP_TransferCompleted();
 }
 
 void StartupSequence::RegisterComputer() {
@@ -222,44 +267,56 @@ void StartupSequence::RegisterComputer() {
     view_.ShowNotice(StartupNotice::Användarnummer_info, true);
     WriteFileAtomically(Local(local::kCountedMarker), local::kCountedMarkerText);
     userListRequested_ = true;
-    Download(remote::kUserList, local::kUserList);
+    if (!Tolerated([&] { return Download(remote::kUserList, local::kUserList); })) RemoveFile(userList);
+    if (Stopped()) return;
+    oFTP_TransferCompleted();
     return;
   }
 
   if (FileExists(userList)) {
-    // The download replaces the file only once the whole list has arrived (and any older copy
-    // was removed before it), so a list that is here is complete. An unreadable one counts as
-    // absent: nothing is counted and nothing is sent back.
+    // Only a list that arrived whole is here. An unreadable one counts as absent: nothing is
+    // counted and nothing is sent back.
     const auto list = ReadFileBytes(userList);
-    if (!list || UserListContains(*list, computerName_)) {
-      RemoveFile(userList);
-      view_.ShowNotice(StartupNotice::Inet_information, false);
-      oFTP_TransferCompleted();
-      return;
-    }
-
-    view_.SetUserCountText(W("Vimo har nu ") + std::to_string(CountUsers(*list)) + W(" användare!"));
-    services_.pump.ProcessEvents();
-    if (Stopped()) return;
-    services_.waiter.Wait(kUserCountNoticeMs);
-
-    const std::filesystem::path upload = Local(local::kUserListUpload);
-    const bool prepared = WriteFileAtomically(upload, UserListWithName(*list, computerName_));
     RemoveFile(userList);
-    if (!prepared) {
-      RemoveFile(upload);
-      view_.ShowNotice(StartupNotice::Inet_information, false);
-      oFTP_TransferCompleted();
-      return;
+    if (list && !UserListContains(*list, computerName_)) {
+      view_.SetUserCountText(W("Vimo har nu ") + std::to_string(CountUsers(*list)) + W(" användare!"));
+      services_.pump.ProcessEvents();
+      if (Stopped()) return;
+      services_.waiter.Wait(kUserCountNoticeMs);
+      RegisterUnderLock();
+      if (Stopped()) return;
     }
-    // The completion of this upload runs the hand-over, nested inside the call.
-    Upload(local::kUserListUpload, remote::kUserList);
-    RemoveFile(upload);
-    if (outcome_ == Outcome::Running) view_.ShowNotice(StartupNotice::Inet_information, false);
-    return;
+    view_.ShowNotice(StartupNotice::Inet_information, false);
   }
 
   HandOverToMainWindow();
+}
+
+void StartupSequence::RegisterUnderLock() {
+  // Appended to the list as it is on the server now, under the lock, so that computers counted by
+  // other copies meanwhile stay in it.
+  Tolerated([&] {
+    ServerLock lock(*oFTP, services_.waiter);
+    if (!lock.Acquire()) {
+      view_.PrintLine("Error: " + lock.failure());
+      return false;
+    }
+    const std::filesystem::path fresh = Local(local::kUserList);
+    if (!Download(remote::kUserList, local::kUserList)) {
+      RemoveFile(fresh);
+      return false;
+    }
+    const auto current = ReadFileBytes(fresh);
+    RemoveFile(fresh);
+    if (!current) return false;
+    if (UserListContains(*current, computerName_)) return true;
+    const std::filesystem::path upload = Local(local::kUserListUpload);
+    bool sent =
+        WriteFileAtomically(upload, UserListWithName(*current, computerName_)) &&
+        UploadInPlace(*oFTP, upload, std::string(remote::kUserList), [&] { return lock.StillHeld(); });
+    RemoveFile(upload);
+    return sent;
+  });
 }
 
 void StartupSequence::HandOverToMainWindow() {
@@ -267,6 +324,9 @@ void StartupSequence::HandOverToMainWindow() {
   view_.Check(StartupCheck::Steg3_chk);
   oFTP->CloseConnection();
   if (Stopped()) return;
+  // Lessons that have not reached the server yet (a crash, a failed upload) belong in this
+  // session's brain too; they go up with the next close.
+  ApplyLessons(Local(local::kBrain), LessonJournal(Local(kLessonJournalFile)).Read());
   outcome_ = Outcome::HandedOver;
   view_.HandOver();
 }
@@ -277,13 +337,35 @@ void StartupSequence::oFTP_ErrorMsg(const std::string& sErr) {
     ++UnknownErrorsIgnored;
     return;
   }
+  ++errorsReported_;
   view_.PrintLine("Error: " + sErr);
+  if (quiet_) return;
   if (values_.StartErrorShown) {
     values_.StartErrorShown = false;
     return;
   }
   values_.StartErrorShown = true;
   services_.dialogs.Show(W("Vimo - Fel!"), NoInternetText(), DialogButtons::Ok);
+}
+
+bool StartupSequence::Tolerated(const std::function<bool()>& call) {
+  const bool wasQuiet = quiet_;
+  quiet_ = true;
+  const bool result = call();
+  quiet_ = wasQuiet;
+  return result;
+}
+
+void StartupSequence::FailStart() {
+  if (Stopped()) return;
+  // The error's own report may have fallen on the silent turn; the user must still learn why the
+  // program ends.
+  if (!values_.StartErrorShown) {
+    values_.StartErrorShown = true;
+    services_.dialogs.Show(W("Vimo - Fel!"), NoInternetText(), DialogButtons::Ok);
+    if (Stopped()) return;
+  }
+  EndProgram();
 }
 
 void StartupSequence::oFTP_StatusMsg(const std::string& Msg) {
@@ -301,17 +383,14 @@ void StartupSequence::Abandon() {
   outcome_ = Outcome::Ended;
 }
 
-void StartupSequence::Download(std::string_view remoteName, std::string_view localName, KeepOldCopy keep) {
-  // CFtp reports a failed download only after its completion has already run the next step, and
-  // leaves the old local file in place. A stale copy from an interrupted earlier run must not pass
-  // for the new one: an old brain would overwrite the server backups, an old version record could
-  // start the updater, an old user list could be sent back over the server's.
+bool StartupSequence::Download(std::string_view remoteName, std::string_view localName, KeepOldCopy keep) {
+  // A stale copy from an interrupted earlier run must not pass for the new one: an old brain would
+  // overwrite the server backups, an old version record could start the updater, an old user list
+  // could be sent back over the server's.
   if (keep == KeepOldCopy::No) RemoveFile(Local(localName));
-  oFTP->GetFile(std::string(remoteName), Local(localName), false);
-}
-
-void StartupSequence::Upload(std::string_view localName, std::string_view remoteName) {
-  oFTP->PutFile(Local(localName), std::string(remoteName));
+  const int errorsBefore = errorsReported_;
+  const bool arrived = oFTP->GetFile(std::string(remoteName), Local(localName), false);
+  return arrived && errorsReported_ == errorsBefore && !Stopped();
 }
 
 std::filesystem::path StartupSequence::Local(std::string_view utf8Name) const {

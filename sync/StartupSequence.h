@@ -5,17 +5,22 @@
 // image and the flag messages, counts this computer on its first run, and hands over to the main
 // window. The window only draws what StartupView is told and forwards its timer tick.
 //
-// The step machine runs in oFTP_TransferCompleted. CFtp delivers that event inside the transfer
-// call, so every step records its progress before it starts its own transfer and the next step
-// runs nested inside it. Once the sequence has ended the program, handed over, or been abandoned,
-// every handler returns at once: no further step, transfer or dialog runs while the nested calls
-// unwind.
+// The step machine is oFTP_TransferCompleted. Every step records its progress, makes its transfer,
+// and learns the transfer's outcome before the machine moves on: a step whose transfer failed
+// never runs the next one as if it had worked. The steps the program cannot do without (the
+// connection, the brain and its restore) end the start in the start-up error (the no-internet
+// dialog, then the end of the program); the others (the backups, the version record, the holiday
+// image, the flag messages, the user list) print their errors and the start goes on without them.
+// Every transfer is bounded by the FTP client's limits and every wait by its own bound, so the
+// window always ends in the main window, the updater or an error. Once the sequence has ended the
+// program, handed over, or been abandoned, every handler returns at once.
 //
 // Not copyable. The view, the values and the services are borrowed and must outlive the sequence;
 // the sequence owns its CFtp for as long as it lives.
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -96,9 +101,14 @@ class StartupSequence final : private CFtpListener {
   void TransferProgress(int32_t nPercent, double fBytesReceived, double fFileSize) override {
     oFTP_TransferProgress(nPercent, fBytesReceived, fFileSize);
   }
-  void TransferCompleted() override { oFTP_TransferCompleted(); }
+  // The outcome of a transfer is its call's result; the machine moves on once the call is back.
+  void TransferCompleted() override {}
 
   void CheckOrRestoreBrain();
+  // True when the downloaded brain holds fewer than nine tenths of the backup's records.
+  bool MuchSmallerThanTheBackup();
+  // Puts the brain as downloaded in place of one backup; false when the server refused.
+  bool WriteBackup(std::string_view remoteName);
   void RestoreBrain();
   void RefreshServerBackups();
   void RequestVersionRecord();
@@ -109,8 +119,13 @@ class StartupSequence final : private CFtpListener {
 
   // The holiday image keeps an older copy; a picture from an earlier holiday beats none.
   enum class KeepOldCopy { No, Yes };
-  void Download(std::string_view remoteName, std::string_view localName, KeepOldCopy keep = KeepOldCopy::No);
-  void Upload(std::string_view localName, std::string_view remoteName);
+  // True when the whole file arrived and no error was reported on the way.
+  bool Download(std::string_view remoteName, std::string_view localName, KeepOldCopy keep = KeepOldCopy::No);
+  // Runs a call whose errors the start can live with: they are printed, no dialog is shown.
+  bool Tolerated(const std::function<bool()>& call);
+  // A step the program cannot do without has failed: make sure the user was told, then end.
+  void FailStart();
+  void RegisterUnderLock();
   std::filesystem::path Local(std::string_view utf8Name) const;
   void MoveCar(int leftTwips);
   void ShowRestoreFailure();
@@ -131,6 +146,9 @@ class StartupSequence final : private CFtpListener {
   // Mirrors Hjärnaförstörd_lbl1: visible from the restore until the version step.
   bool restoreNoticeShown_ = false;
   bool userListRequested_ = false;
+  // Errors reported so far; a download compares it around its call.
+  int errorsReported_ = 0;
+  bool quiet_ = false;
 
   // The step flags.
   bool BrainMissing = false;

@@ -292,7 +292,11 @@ void VimoWindow::CreateSettingsPanel() {
 }
 
 void VimoWindow::ConnectHandlers() {
-  connect(correctButton_, &QPushButton::clicked, this, [this] { engine_->Ändra_Click(); });
+  connect(correctButton_, &QPushButton::clicked, this, [this] {
+    engine_->Ändra_Click();
+    // The click took the focus; the correction is typed into the box.
+    input_->setFocus();
+  });
   connect(randomTalkTimer_, &QTimer::timeout, this, [this] { engine_->Timer_Vimopratslump_Timer(); });
   connect(speechCheck_, &QCheckBox::clicked, this, [this] { engine_->Chk_tal_Click(); });
   connect(randomTalkCheck_, &QCheckBox::clicked, this, [this] { engine_->Chk_slumpprat_Click(); });

@@ -24,6 +24,7 @@ TemporaryFolder::~TemporaryFolder() {
 }
 
 void TemporaryFolder::Write(const std::string& name, const std::string& bytes) const {
+  std::filesystem::create_directories((path_ / name).parent_path());
   std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
   out << bytes;
 }

@@ -11,6 +11,7 @@
 
 #include "ClickableLabel.h"
 #include "FtpTestServer.h"
+#include "LessonJournal.h"
 #include "ProgramValues.h"
 #include "UiTestDoubles.h"
 #include "VimoCloseWindow.h"
@@ -116,20 +117,24 @@ TEST_F(VimoWindowServerTest, TabsColourTheSelectedLabelAndEnableTheButtons) {
   EXPECT_FALSE(refresh->isEnabled());
 }
 
-TEST_F(VimoWindowServerTest, CloseUploadsTheBrainAndLetsTheWindowGo) {
-  folder_.Write("brain.txt", Brain(1500));
+TEST_F(VimoWindowServerTest, CloseUploadsTheLessonAndLetsTheWindowGo) {
+  const Lesson lesson{Lesson::Kind::Taught, "vem vann", "vi"};
+  folder_.Write("brain.txt", Brain(1500) + "\r\n*\r\nvem vann\r\nvi\r\n");
+  folder_.Write("Data/lessons.vimo", LessonJournal::Line(lesson));
+  server_.WriteText("brain.txt", Brain(1501));
   Open();
 
   EXPECT_TRUE(window_->close());
 
   EXPECT_FALSE(window_->isVisible());
-  EXPECT_TRUE(server_.ReadText("brain.txt") == Brain(1500));
+  EXPECT_TRUE(server_.ReadText("brain.txt") == Brain(1501) + "\r\n*\r\nvem vann\r\nvi\r\n");
   EXPECT_FALSE(window_->CloseWindow().isVisible());
   EXPECT_TRUE(dialogs_.titles.empty());
 }
 
 TEST_F(VimoWindowServerTest, FailedUploadWithYesKeepsTheWindowOpenWithItsBrain) {
   folder_.Write("brain.txt", Brain(1500));
+  folder_.Write("Data/lessons.vimo", LessonJournal::Line({Lesson::Kind::Taught, "q", "a"}));
   server_.Stop();
   dialogs_.answers.push_back(DialogAnswer::Yes);
   Open();
