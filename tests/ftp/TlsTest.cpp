@@ -12,8 +12,8 @@
 #include "FtpTestHelpers.h"
 #include "PureFtpTestServer.h"
 
-// Explicit TLS against pure-ftpd offering it with a self-signed certificate. A relay between client and
-// server records what the client puts on the control connection.
+// Explicit TLS against our server and pure-ftpd, each offering it with a self-signed certificate. A relay
+// between client and server records what the client puts on the control connection.
 namespace {
 
 // Forwards one connection from an ephemeral port of 127.0.0.1 to `port`, keeping a copy of the bytes
@@ -91,21 +91,31 @@ class RecordingRelay {
   std::thread thread_;
 };
 
-class Tls : public testing::Test {
+class Tls : public testing::TestWithParam<std::string> {
  protected:
   static void SetUpTestSuite() {
     certificates_ = std::make_unique<ScratchFolder>();
     serverCertificate_ = MakeTestCertificate(certificates_->path(), "server");
     otherCertificate_ = MakeTestCertificate(certificates_->path(), "other");
-    PureFtpOptions options;
-    options.tlsCertificate = serverCertificate_.combined;
-    server_ = std::make_unique<PureFtpTestServer>(options);
   }
   static void TearDownTestSuite() {
     server_.reset();
     certificates_.reset();
   }
-  void SetUp() override { ftp.SetListener(&listener); }
+  void SetUp() override {
+    if (server_ == nullptr || server_->kind() != GetParam()) {
+      server_.reset();
+      if (GetParam() == "pure-ftpd") {
+        PureFtpOptions options;
+        options.tlsCertificate = serverCertificate_.combined;
+        server_ = std::make_unique<PureFtpTestServer>(options);
+      } else {
+        server_ = std::make_unique<FtpTestServer>(
+            std::vector<std::string>{"--tls-cert", serverCertificate_.combined.string()});
+      }
+    }
+    ftp.SetListener(&listener);
+  }
 
   bool ConnectThrough(RecordingRelay& relay, const std::filesystem::path& caFile) {
     ftp.SetLimits(ShortLimits());
@@ -117,13 +127,13 @@ class Tls : public testing::Test {
   static inline std::unique_ptr<ScratchFolder> certificates_;
   static inline TestCertificate serverCertificate_;
   static inline TestCertificate otherCertificate_;
-  static inline std::unique_ptr<PureFtpTestServer> server_;
+  static inline std::unique_ptr<RealFtpServer> server_;
   ScratchFolder local;
   RecordingListener listener;
   CFtp ftp;
 };
 
-TEST_F(Tls, TheLoginAndTheDataTravelEncryptedToAServerOfferingTls) {
+TEST_P(Tls, TheLoginAndTheDataTravelEncryptedToAServerOfferingTls) {
   server_->WriteText("medd.txt", "hemligt meddelande\r\n");
   RecordingRelay relay(server_->port());
   ASSERT_TRUE(ConnectThrough(relay, serverCertificate_.certificate))
@@ -131,6 +141,8 @@ TEST_F(Tls, TheLoginAndTheDataTravelEncryptedToAServerOfferingTls) {
   ftp.TransferType(1);
   ASSERT_TRUE(ftp.GetFile("medd.txt", local / "medd.txt")) << testing::PrintToString(listener.errors);
   EXPECT_EQ(ReadLocal(local / "medd.txt"), "hemligt meddelande\r\n");
+  ASSERT_TRUE(ftp.PutFile(local / "medd.txt", "tillbaka.txt")) << testing::PrintToString(listener.errors);
+  EXPECT_EQ(server_->ReadText("tillbaka.txt"), "hemligt meddelande\r\n");
   ftp.CloseConnection();
   std::string wire = relay.toServer();
   EXPECT_EQ(wire.rfind("AUTH TLS\r\n", 0), 0u) << wire.substr(0, 40);
@@ -139,7 +151,7 @@ TEST_F(Tls, TheLoginAndTheDataTravelEncryptedToAServerOfferingTls) {
   EXPECT_EQ(wire.find("RETR"), std::string::npos);
 }
 
-TEST_F(Tls, ACertificateNotFromTheTrustedAuthorityIsRefusedBeforeTheLogin) {
+TEST_P(Tls, ACertificateNotFromTheTrustedAuthorityIsRefusedBeforeTheLogin) {
   for (const auto& authorities : {otherCertificate_.certificate, std::filesystem::path()}) {
     RecordingRelay relay(server_->port());
     listener.Clear();
@@ -151,5 +163,7 @@ TEST_F(Tls, ACertificateNotFromTheTrustedAuthorityIsRefusedBeforeTheLogin) {
     EXPECT_EQ(wire.find("USER"), std::string::npos) << "no plain login after a failed verification";
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, Tls, testing::ValuesIn(kTestServerKinds), TestServerKindName);
 
 }  // namespace
