@@ -148,3 +148,22 @@ TEST_P(BothServers, OversizedListingsAndDownloadsFailClearly) {
 INSTANTIATE_TEST_SUITE_P(Servers, BothServers, testing::ValuesIn(kTestServerKinds), TestServerKindName);
 
 }  // namespace
+
+namespace {
+
+TEST(OneConnectionPerAddress, ASecondSessionIsTurnedAwayWithTheServersReply) {
+  auto server = StartTestServer("pure-ftpd");  // -C 1
+  RecordingListener firstListener, secondListener;
+  CFtp first, second;
+  first.SetListener(&firstListener);
+  second.SetListener(&secondListener);
+  ASSERT_TRUE(ConnectTo(first, *server)) << testing::PrintToString(firstListener.errors);
+  EXPECT_FALSE(ConnectTo(second, *server));
+  ASSERT_EQ(secondListener.errors.size(), 1u) << testing::PrintToString(secondListener.errors);
+  EXPECT_EQ(secondListener.errors[0].rfind("!421 ", 0), 0u) << secondListener.errors[0];
+  // Once the first has closed, the server takes the next session.
+  first.CloseConnection();
+  EXPECT_TRUE(ConnectTo(second, *server)) << testing::PrintToString(secondListener.errors);
+}
+
+}  // namespace
