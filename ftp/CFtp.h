@@ -48,7 +48,8 @@ class CFtp : public IInetStatus {
   void SetEventPump(std::function<void()> pump) { pump_ = std::move(pump); }
   static void SetDefaultEventPump(std::function<void()> pump);
   // Time bounds for the next Connect, size caps from the next call on; new objects start with
-  // FtpLimits::Default().
+  // FtpLimits::Default(). A listing or download past its cap fails with "!The server sent more than this
+  // listing (download) may hold; the transfer was stopped." (also what LastResponseInfo then gives).
   void SetLimits(const FtpLimits& limits) { limits_ = limits; }
   // The PEM file of authorities that the server's TLS certificate must chain to, for the next Connect;
   // empty means the system's authorities. New objects start with the environment variable
