@@ -11,6 +11,7 @@
 #include "UpdateTrial.h"
 #include "VimoLoadWindow.h"
 #include "VimoWindow.h"
+#include "ftp/CFtp.h"
 
 // The module `Vimo_module`: lives for the whole run, handed by reference to the windows.
 ProgramValues Vimo_module;
@@ -20,6 +21,8 @@ int main(int argc, char* argv[]) {
   InstallSwedishTranslation(application);
   SleepWaiter waiter;
   QtEventPump pump;
+  // Every FTP wait lets the windows repaint and answer the window manager.
+  CFtp::SetDefaultEventPump([&pump] { pump.ProcessEvents(); });
   QtDesktop desktop;
   MessageBoxDialogs dialogs;
   VimoLoadWindow startWindow(Vimo_module, StartupServices{dialogs, waiter, pump, desktop},

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
@@ -51,7 +52,23 @@ struct ScopedLocalFile {
 
 }  // namespace
 
-CFtp::CFtp() : statusContext_(INetCallback::RegisterContext(this)), limits_(FtpLimits::Default()) {}
+namespace {
+std::function<void()>& DefaultPump() {
+  static std::function<void()> pump;
+  return pump;
+}
+}  // namespace
+
+void CFtp::SetDefaultEventPump(std::function<void()> pump) {
+  DefaultPump() = std::move(pump);
+}
+
+CFtp::CFtp()
+    : statusContext_(INetCallback::RegisterContext(this)),
+      pump_(DefaultPump()),
+      limits_(FtpLimits::Default()) {
+  if (const char* caFile = std::getenv("VIMO_FTP_CA_FILE"); caFile != nullptr) caFile_ = caFile;
+}
 
 CFtp::~CFtp() {
   CloseConnection();
@@ -140,6 +157,12 @@ bool CFtp::Connect(const std::string& RemoteHost, const std::string& UserName, c
   settings.flags = (passive_ ? inet::kFlagPassive : 0) + inet::kFlagExistingConnect;
   settings.context = statusContext_;
   settings.limits = limits_;
+  settings.caFile = caFile_.string();
+  settings.waitPump = [this, alive] {
+    if (!*alive || !pump_) return;
+    auto pump = pump_;  // the pump may set another
+    pump();
+  };
   auto session = inet::FtpSession::Connect(*internet_, settings);
   int32_t error = inet::LastError();
   if (!*alive) return session != nullptr;
@@ -181,6 +204,7 @@ void CFtp::LookupExpectedSize(const std::string& remoteName) {
 bool CFtp::FileExist(const std::string& sFileName) {
   if (!HaveSession()) return false;
   auto session = session_;
+  session->SetSizeCaps(limits_);
   inet::FindData found;
   auto search = session->FindFirstFile(sFileName, found, inet::kFlagNoCacheWrite, 0);
   bool exists = inet::LastError() != inet::kErrorNoMoreFiles;
@@ -195,6 +219,7 @@ bool CFtp::GetFile(const std::string& sRemoteFile, const std::filesystem::path& 
   auto session = session_;
   LookupExpectedSize(sRemoteFile);
   transferState_ = kDownloading;
+  session->SetSizeCaps(limits_);
   bool ok = session->GetFile(sRemoteFile, sLocalFile, FailIfExists, transferType_, statusContext_);
   int32_t error = inet::LastError();
   if (!*alive) return ok;
@@ -238,6 +263,7 @@ bool CFtp::DownloadFile(const std::string& RemoteFile, const std::filesystem::pa
     RaiseErrorMsg(LocalFileError(error));
     return false;
   }
+  session->SetSizeCaps(limits_);
   auto remote = session->OpenFile(RemoteFile, inet::kGenericRead, transferType_, statusContext_);
   if (remote == nullptr) {
     int32_t error = inet::LastError();
@@ -364,6 +390,7 @@ bool CFtp::ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer) {
     return false;
   }
   search->Close();
+  session->SetSizeCaps(limits_);
   auto remote = session->OpenFile(RemoteFile, inet::kGenericRead, inet::kTransferTypeAscii, 0);
   if (remote == nullptr) {
     ReportError(inet::LastError());
@@ -416,6 +443,7 @@ bool CFtp::ListDir(const std::string& Pattern, bool NoCache) {
   auto alive = alive_;
   auto session = session_;
   inet::SetLastError(inet::kNoError);
+  session->SetSizeCaps(limits_);
   inet::FindData found;
   auto search = session->FindFirstFile(Pattern, found, NoCache ? inet::kFlagNoCacheWrite : 0, statusContext_);
   int32_t error = inet::LastError();

@@ -40,11 +40,21 @@ class CFtp : public IInetStatus {
   // The listener is not owned; nullptr means nobody listens. It must outlive its attachment.
   void SetListener(CFtpListener* listener) { listener_ = listener; }
   CFtpListener* Listener() const { return listener_; }
-  // Runs between the pieces of DownloadFile and UploadFile, so that the owner's window stays live (and
-  // can set CancelTransfer). Does nothing by default.
+  // Runs between the pieces of DownloadFile and UploadFile, and every few tens of milliseconds while any
+  // call waits on the network, so that the owner's windows keep repainting and answering (and can set
+  // CancelTransfer). A call it makes on this object while another is under way fails ("transfer in
+  // progress"); CloseConnection and destroying the object are allowed. New objects start with the
+  // default pump, which does nothing until the program sets one.
   void SetEventPump(std::function<void()> pump) { pump_ = std::move(pump); }
-  // Bounds for the next Connect; new objects start with FtpLimits::Default().
+  static void SetDefaultEventPump(std::function<void()> pump);
+  // Time bounds for the next Connect, size caps from the next call on; new objects start with
+  // FtpLimits::Default(). A listing or download past its cap fails with "!The server sent more than this
+  // listing (download) may hold; the transfer was stopped." (also what LastResponseInfo then gives).
   void SetLimits(const FtpLimits& limits) { limits_ = limits; }
+  // The PEM file of authorities that the server's TLS certificate must chain to, for the next Connect;
+  // empty means the system's authorities. New objects start with the environment variable
+  // VIMO_FTP_CA_FILE (how the demo trusts its self-signed certificate).
+  void SetTlsAuthorities(const std::filesystem::path& caFile) { caFile_ = caFile; }
 
   bool IsConnected() const { return session_ != nullptr; }
   CFtpFiles& Files() { return files_; }
@@ -144,6 +154,7 @@ class CFtp : public IInetStatus {
   CFtpListener* listener_ = nullptr;
   std::function<void()> pump_;
   FtpLimits limits_;
+  std::filesystem::path caFile_;
   // Cleared by the destructor, so that a call whose event handler destroyed the object can tell.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

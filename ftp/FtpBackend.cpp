@@ -3,9 +3,11 @@
 #include <curl/curl.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -101,6 +103,14 @@ int ReplyCode(const std::string& reply) {
 // How long a closing session waits for the server to answer its goodbye (the shortest libcurl allows).
 constexpr long kGoodbyeSeconds = 1;
 
+// How often and after what pause a login turned away with 421 is tried again.
+constexpr int kBusyRetries = 3;
+constexpr auto kBusyPause = std::chrono::milliseconds(150);
+
+// How much of a download closed early is read on and dropped to keep the connection.
+constexpr uint64_t kDrainBytes = 256 * 1024;
+constexpr auto kDrainTime = std::chrono::seconds(2);
+
 long WholeSeconds(std::chrono::milliseconds duration) {
   auto seconds = (duration.count() + 999) / 1000;
   return seconds < 1 ? 1 : static_cast<long>(seconds);
@@ -135,7 +145,27 @@ struct FtpSession::State {
   InternetSettings internet;
   SessionSettings settings;
   CURL* easy = nullptr;
-  CURLM* multi = nullptr;  // only while a remote file is open
+  // Holds the session's one connection between calls; every request runs through it.
+  CURLM* multi = nullptr;
+  bool added = false;  // easy is in multi
+  bool loggedIn = false;
+  bool connectionLost = false;
+  bool pieceOpen = false;  // a remote file is open for reading or writing
+  bool authTlsSent = false;
+  bool tlsActive = false;   // the server took AUTH TLS: the session runs encrypted
+  bool discarding = false;  // a download closed before its end reads on to keep the connection
+  uint64_t discarded = 0;
+  uint64_t downloadCap = 0;
+  uint64_t downloaded = 0;
+  const char* capExceeded = nullptr;  // what went past its cap in this call
+  uint64_t overflow = 0;
+  std::chrono::steady_clock::time_point overflowStart;
+  std::chrono::steady_clock::time_point lastPump;
+  // The commands of RunCommands and the replies each got.
+  std::vector<std::string> quoteCommands;
+  size_t quoteSent = 0;
+  bool awaitingQuoteReply = false;
+  std::vector<std::pair<int, std::string>> quoteReplies;
   uintptr_t handleId = 0;
   uintptr_t context = 0;  // context of the call in progress
   bool busy = false;
@@ -195,6 +225,12 @@ struct FtpSession::State {
     localError = 0;
     localFile = nullptr;
     textSink = nullptr;
+    downloaded = 0;
+    capExceeded = nullptr;
+    quoteCommands.clear();
+    quoteSent = 0;
+    awaitingQuoteReply = false;
+    quoteReplies.clear();
   }
 
   void OnReplyLine(const char* data, size_t size) {
@@ -214,6 +250,11 @@ struct FtpSession::State {
     if (!final || (!firstLine && line.substr(0, 3) != std::string_view(reply).substr(0, 3))) return;
     g_lastResponse = reply;
     lastReplyCode = ReplyCode(reply);
+    if (authTlsSent && lastReplyCode == 234) tlsActive = true;
+    if (awaitingQuoteReply) {
+      awaitingQuoteReply = false;
+      quoteReplies.emplace_back(lastReplyCode, reply);
+    }
     int32_t bytes = static_cast<int32_t>(replyBytes);
     reply.clear();
     replyBytes = 0;
@@ -230,6 +271,15 @@ struct FtpSession::State {
     switch (type) {
       case CURLINFO_HEADER_OUT:
         self->beforeFirstCommand = false;
+        self->authTlsSent = std::string_view(data, size).substr(0, 8) == "AUTH TLS";
+        if (self->quoteSent < self->quoteCommands.size()) {
+          std::string_view sent(data, size);
+          while (!sent.empty() && (sent.back() == '\n' || sent.back() == '\r')) sent.remove_suffix(1);
+          if (sent == std::string_view(self->quoteCommands[self->quoteSent]).substr(1)) {
+            ++self->quoteSent;
+            self->awaitingQuoteReply = true;
+          }
+        }
         self->NotifyCount(kStatusSendingRequest, count);
         self->NotifyCount(kStatusRequestSent, count);
         self->NotifyEmpty(kStatusReceivingResponse);
@@ -254,9 +304,23 @@ struct FtpSession::State {
 
   static curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
     auto* self = static_cast<State*>(user);
+    int port = 0;
+    if (address->family == AF_INET) {
+      port = ntohs(reinterpret_cast<sockaddr_in*>(&address->addr)->sin_port);
+    } else if (address->family == AF_INET6) {
+      port = ntohs(reinterpret_cast<sockaddr_in6*>(&address->addr)->sin6_port);
+    }
+    bool viaProxy = self->internet.accessType == kOpenTypeProxy;
+    // Data connections go to (or listen on) other ports than the server's; through a proxy every
+    // connection goes to the proxy, and only the moment tells them apart.
+    bool control = viaProxy ? self->beforeFirstCommand : port == self->settings.port;
+    if (control && self->loggedIn && (!viaProxy || !self->pieceOpen)) {
+      // The session's connection is gone; making a new one would land in the login folder unnoticed.
+      self->connectionLost = true;
+      return CURL_SOCKET_BAD;
+    }
     curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
-    if (socket == CURL_SOCKET_BAD || !self->beforeFirstCommand) return socket;
-    // A socket opened before any command of this call is a new control connection.
+    if (socket == CURL_SOCKET_BAD || !control) return socket;
     char text[INET6_ADDRSTRLEN] = "";
     if (address->family == AF_INET) {
       inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&address->addr)->sin_addr, text, sizeof text);
@@ -280,11 +344,33 @@ struct FtpSession::State {
   }
 
   static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<State*>(user)->closeRequested ? 1 : 0;
+    auto* self = static_cast<State*>(user);
+    return self->closeRequested ? 1 : 0;
+  }
+
+  // Past its cap a transfer's bytes are dropped, and a short rest read on so that the transfer ends in
+  // order and the connection stays; a long rest stops it (the connection goes with it). Returns whether
+  // to keep the bytes, and sets `stop` when the transfer must end now.
+  bool Keep(size_t size, uint64_t taken, uint64_t cap, const char* what, bool& stop) {
+    stop = false;
+    if (capExceeded == nullptr && taken + size <= cap) return true;
+    if (capExceeded == nullptr) {
+      capExceeded = what;
+      overflowStart = std::chrono::steady_clock::now();
+      overflow = 0;
+    }
+    overflow += size;
+    stop = overflow > kDrainBytes || std::chrono::steady_clock::now() - overflowStart > kDrainTime;
+    return false;
   }
 
   static size_t WriteToFile(char* data, size_t, size_t size, void* user) {
     auto* self = static_cast<State*>(user);
+    bool stop = false;
+    bool keep = self->Keep(size, self->downloaded, self->downloadCap, "download", stop);
+    if (stop) return 0;
+    if (!keep) return size;
+    self->downloaded += size;
     if (std::fwrite(data, 1, size, self->localFile) != size) {
       self->localError = LocalErrorFromErrno(errno, true);
       return 0;
@@ -303,12 +389,27 @@ struct FtpSession::State {
   }
 
   static size_t WriteToText(char* data, size_t, size_t size, void* user) {
-    static_cast<State*>(user)->textSink->append(data, size);
+    auto* self = static_cast<State*>(user);
+    bool stop = false;
+    bool keep =
+        self->Keep(size, self->textSink->size(), self->settings.limits.maxListingBytes, "listing", stop);
+    if (stop) return 0;
+    if (keep) self->textSink->append(data, size);
     return size;
   }
 
   static size_t WriteToReceived(char* data, size_t, size_t size, void* user) {
-    static_cast<State*>(user)->received.append(data, size);
+    auto* self = static_cast<State*>(user);
+    if (self->discarding) {
+      self->discarded += size;
+      return size;
+    }
+    bool stop = false;
+    bool keep = self->Keep(size, self->downloaded, self->downloadCap, "download", stop);
+    if (stop) return 0;
+    if (!keep) return size;
+    self->downloaded += size;
+    self->received.append(data, size);
     return size;
   }
 
@@ -357,7 +458,13 @@ struct FtpSession::State {
     curl_easy_setopt(easy, CURLOPT_FTP_USE_EPSV, 0L);
     curl_easy_setopt(easy, CURLOPT_FTP_USE_EPRT, 0L);
     curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-    if ((settings.flags & kFlagPassive) == 0) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+    // libcurl cannot run TLS over a data connection the server opens to us, so an encrypted session
+    // always opens its data connections itself (passive).
+    if ((settings.flags & kFlagPassive) == 0 && !tlsActive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(easy, CURLOPT_USE_SSL,
+                     static_cast<long>(settings.requireTls ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+    if (!settings.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, settings.caFile.c_str());
     ApplyProxy();
   }
 
@@ -382,10 +489,29 @@ struct FtpSession::State {
     curl_easy_setopt(easy, CURLOPT_PREQUOTE, commands);
   }
 
-  int32_t ErrorFromCurl(CURLcode code) const {
+  int32_t ErrorFromCurl(CURLcode code) {
+    if (connectionLost) return kErrorConnectionAborted;
+    if (capExceeded != nullptr) {
+      g_lastResponse = std::string("The server sent more than this ") + capExceeded +
+                       " may hold; the transfer was stopped.\r\n";
+      return kErrorExtended;
+    }
+    if (code == CURLE_OK) return kNoError;
+    // A server that turns us away (421 Too many connections, 530) says why; that is the error, not the
+    // silence or the hang-up that follows it.
+    if (lastReplyCode >= 400 && code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_WRITE_ERROR &&
+        code != CURLE_READ_ERROR) {
+      return kErrorExtended;
+    }
     switch (code) {
       case CURLE_OK:
         return kNoError;
+      case CURLE_PEER_FAILED_VERIFICATION:
+      case CURLE_SSL_CACERT_BADFILE:
+        return kErrorInvalidCertificateAuthority;
+      case CURLE_SSL_CONNECT_ERROR:
+      case CURLE_USE_SSL_FAILED:
+        return kErrorSecureChannel;
       case CURLE_UNSUPPORTED_PROTOCOL:
         return kErrorUnrecognizedScheme;
       case CURLE_URL_MALFORMAT:
@@ -427,20 +553,58 @@ struct FtpSession::State {
   }
 
   // Runs one request that needs no data connection: the commands go out before anything else.
-  int32_t RunCommands(const std::vector<std::string>& commands, std::string* text = nullptr) {
+  // Each command is sent as one libcurl lets fail ("*"), so that a refusal leaves the connection and its
+  // current directory alone; the replies are checked here instead. The first refusal is the outcome.
+  int32_t RunCommands(const std::vector<std::string>& commands) {
     Prepare("");
     curl_slist* list = nullptr;
-    for (const auto& command : commands) list = curl_slist_append(list, command.c_str());
+    for (const auto& command : commands) {
+      quoteCommands.push_back("*" + command);
+      list = curl_slist_append(list, quoteCommands.back().c_str());
+    }
     curl_easy_setopt(easy, CURLOPT_QUOTE, list);
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    if (text != nullptr) {
-      textSink = text;
-      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &State::WriteToText);
-      curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    }
-    CURLcode result = curl_easy_perform(easy);
+    CURLcode result = Perform();
     curl_slist_free_all(list);
-    return ErrorFromCurl(result);
+    int32_t error = ErrorFromCurl(result);
+    if (error != kNoError) return error;
+    if (quoteReplies.size() < commands.size()) return kErrorConnectionAborted;
+    for (const auto& [code, text] : quoteReplies) {
+      if (code >= 400 || code < 100) {
+        g_lastResponse = text;
+        lastReplyCode = code;
+        return kErrorExtended;
+      }
+    }
+    return kNoError;
+  }
+
+  // Runs the prepared request on the session's connection to its end.
+  CURLcode Perform() {
+    transferDone = false;
+    transferResult = CURLE_OK;
+    Attach();
+    DriveUntil([] { return false; });
+    Detach();
+    return transferResult;
+  }
+
+  void Attach() {
+    if (!added) curl_multi_add_handle(multi, easy);
+    added = true;
+  }
+  void Detach() {
+    if (added) curl_multi_remove_handle(multi, easy);
+    added = false;
+  }
+
+  void Pump() {
+    if (!settings.waitPump) return;
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastPump < std::chrono::milliseconds(20)) return;
+    lastPump = now;
+    auto pump = settings.waitPump;  // the pump may replace the settings' copy
+    pump();
   }
 
   // Runs the multi handle until `enough` holds or the transfer has ended.
@@ -457,19 +621,17 @@ struct FtpSession::State {
         }
       }
       if (transferDone || enough()) return;
-      curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+      Pump();
+      if (transferDone || enough()) return;
+      curl_multi_poll(multi, nullptr, 0, 50, nullptr);
     }
   }
 
+  // Ends a piecewise transfer; its connection stays with the session.
   void EndMultiTransfer() {
-    if (multi == nullptr) return;
-    curl_multi_remove_handle(multi, easy);
-    // The piecewise transfer's connection belongs to this multi handle and says goodbye with it.
-    PrepareGoodbye();
-    curl_multi_add_handle(multi, easy);
-    curl_multi_remove_handle(multi, easy);
-    curl_multi_cleanup(multi);
-    multi = nullptr;
+    if (!pieceOpen) return;
+    pieceOpen = false;
+    Detach();
   }
 
   // Refuses a call on a closed or busy session (leaving the reason as the last error); otherwise marks
@@ -481,6 +643,10 @@ struct FtpSession::State {
     }
     if (busy) {
       SetLastError(kErrorFtpTransferInProgress);
+      return false;
+    }
+    if (connectionLost) {
+      SetLastError(kErrorConnectionAborted);
       return false;
     }
     BeginCall(callContext);
@@ -507,19 +673,19 @@ struct FtpSession::State {
     curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, kGoodbyeSeconds);
   }
 
-  // For the connection of whole-file transfers and commands, kept by the easy handle's own multi
-  // handle: a request without an address reaches that cache and fails at once, without a word sent.
-  void ShortenTheGoodbye() {
-    PrepareGoodbye();
-    curl_easy_perform(easy);
-  }
-
   void TearDown() {
     if (easy == nullptr) return;
     EndMultiTransfer();
+    Detach();
+    // The closing belongs to the session, whatever call ran last.
+    context = settings.context;
     NotifyEmpty(kStatusClosingConnection);
     silent = true;
-    ShortenTheGoodbye();
+    PrepareGoodbye();
+    Attach();
+    Detach();
+    curl_multi_cleanup(multi);
+    multi = nullptr;
     curl_easy_cleanup(easy);
     easy = nullptr;
     silent = false;
@@ -545,7 +711,9 @@ std::shared_ptr<FtpSession> FtpSession::Connect(const InternetSettings& internet
   State& state = *session->state_;
   state.handleId = NewHandleId();
   state.easy = curl_easy_init();
-  if (state.easy == nullptr) {
+  state.multi = curl_multi_init();
+  state.downloadCap = settings.limits.maxDownloadBytes;
+  if (state.easy == nullptr || state.multi == nullptr) {
     SetLastError(kErrorInternal);
     return nullptr;
   }
@@ -558,11 +726,24 @@ std::shared_ptr<FtpSession> FtpSession::Connect(const InternetSettings& internet
   state.NotifyText(kStatusResolvingName, settings.host);
   state.resolvingReported = true;
   int32_t error = state.RunCommands({});
+  // A server that allows one connection per address may still count the connection this program closed
+  // a moment ago ("421 Too many connections"); it is asked again briefly before the reply is reported.
+  for (int retry = 0; retry < kBusyRetries && error == kErrorExtended && state.lastReplyCode == 421;
+       ++retry) {
+    auto until = std::chrono::steady_clock::now() + kBusyPause;
+    while (std::chrono::steady_clock::now() < until && !state.closeRequested) {
+      state.Pump();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (state.closeRequested) break;
+    error = state.RunCommands({});
+  }
   if (!state.Finish(error, false)) {
     state.silent = true;  // a failed login has nothing to close
     state.TearDown();
     return nullptr;
   }
+  state.loggedIn = true;
   return session;
 }
 
@@ -605,7 +786,7 @@ bool FtpSession::GetFile(std::string_view remote, const std::filesystem::path& l
   curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToFile);
   curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
   curl_easy_setopt(state.easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
-  CURLcode result = curl_easy_perform(state.easy);
+  CURLcode result = state.Perform();
   curl_slist_free_all(type);
   int32_t error = state.ErrorFromCurl(result);
   if (std::fclose(file) != 0 && error == kNoError) error = kErrorWriteFault;
@@ -639,7 +820,7 @@ bool FtpSession::PutFile(const std::filesystem::path& local, std::string_view re
   curl_easy_setopt(state.easy, CURLOPT_READDATA, &state);
   if (!sizeError) curl_easy_setopt(state.easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
   curl_easy_setopt(state.easy, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024L);
-  CURLcode result = curl_easy_perform(state.easy);
+  CURLcode result = state.Perform();
   curl_slist_free_all(type);
   std::fclose(file);
   return state.Finish(state.ErrorFromCurl(result), state.transferAccepted);
@@ -677,8 +858,8 @@ std::unique_ptr<FtpFileHandle> FtpSession::OpenFile(std::string_view remote, uin
     curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToReceived);
     curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
   }
-  state.multi = curl_multi_init();
-  curl_multi_add_handle(state.multi, state.easy);
+  state.pieceOpen = true;
+  state.Attach();
   state.DriveUntil([&] { return state.transferAccepted || state.closeRequested; });
   // Once the server has accepted the transfer the handle exists, even if the transfer has already ended
   // (a small file, or a connection that broke off, can arrive whole with the acceptance): the bytes
@@ -714,7 +895,7 @@ std::unique_ptr<FtpFindHandle> FtpSession::FindFirstFile(std::string_view patter
   state.textSink = &listing;
   curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToText);
   curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
-  CURLcode result = curl_easy_perform(state.easy);
+  CURLcode result = state.Perform();
   int32_t error = state.ErrorFromCurl(result);
   // The server says "no such file" when nothing matches: for a search that is simply the end.
   if (error == kErrorExtended && (state.lastReplyCode == 550 || state.lastReplyCode == 450)) {
@@ -772,13 +953,17 @@ bool FtpSession::SetCurrentDirectory(std::string_view name) {
   return RunCommands({name}, {Command("CWD", name)});
 }
 
+void FtpSession::SetSizeCaps(const FtpLimits& limits) {
+  state_->downloadCap = limits.maxDownloadBytes;
+  state_->settings.limits.maxListingBytes = limits.maxListingBytes;
+}
+
 bool FtpSession::GetCurrentDirectory(std::string& directory) {
   State& state = *state_;
   auto keepAlive = shared_from_this();
   if (!state.Enter(state.settings.context)) return false;
   int32_t error = state.RunCommands({"PWD"});
-  std::string reply;
-  GetLastResponseInfo(reply, SIZE_MAX);
+  std::string reply = state.quoteReplies.empty() ? std::string() : state.quoteReplies.front().second;
   if (error == kNoError) {
     // 257 "<directory>" with any quote inside the name doubled.
     size_t open = reply.find('"');
@@ -819,7 +1004,7 @@ FtpFileHandle::~FtpFileHandle() {
 bool FtpFileHandle::Read(char* buffer, size_t size, size_t& bytesRead) {
   bytesRead = 0;
   FtpSession::State& state = *session_->state_;
-  if (!open_ || state.multi == nullptr) {
+  if (!open_ || !state.pieceOpen) {
     SetLastError(kErrorIncorrectHandleState);
     return false;
   }
@@ -848,7 +1033,7 @@ bool FtpFileHandle::Read(char* buffer, size_t size, size_t& bytesRead) {
 
 bool FtpFileHandle::Write(std::string_view data) {
   FtpSession::State& state = *session_->state_;
-  if (!open_ || state.multi == nullptr) {
+  if (!open_ || !state.pieceOpen) {
     SetLastError(kErrorIncorrectHandleState);
     return false;
   }
@@ -874,12 +1059,27 @@ bool FtpFileHandle::Close() {
   open_ = false;
   FtpSession::State& state = *session_->state_;
   int32_t error = kNoError;
-  if (state.multi != nullptr) {
+  if (state.pieceOpen) {
     if (!state.closeRequested && !state.transferDone) {
       if (state.writing) {
         state.endOfUpload = true;
         curl_easy_pause(state.easy, CURLPAUSE_CONT);
         state.DriveUntil([&] { return state.closeRequested; });
+      } else {
+        // A download left before its end would cost the connection (and the session's current
+        // directory); a short rest is read on and dropped instead. A long one is given up, and the
+        // session reports its connection lost on the next call.
+        state.received.clear();
+        state.receivedOffset = 0;
+        state.discarding = true;
+        state.discarded = 0;
+        auto until = std::chrono::steady_clock::now() + kDrainTime;
+        state.DriveUntil([&] {
+          return state.closeRequested || state.discarded > kDrainBytes ||
+                 std::chrono::steady_clock::now() > until;
+        });
+        state.discarding = false;
+        if (!state.transferDone) state.connectionLost = true;
       }
     }
     if (state.transferDone) error = state.ErrorFromCurl(state.transferResult);

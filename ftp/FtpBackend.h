@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -19,6 +20,11 @@
 //  - the server's last reply stays readable through GetLastResponseInfo(), with or without a session;
 //  - progress is reported through numbered status notifications (InetCodes.h), delivered to the
 //    registered StatusCallback synchronously, on the calling thread, inside the call that causes them.
+//
+// One control connection carries the whole session, the piecewise transfers included, so the server's
+// current directory holds from call to call. A command the server refuses fails that call with the
+// server's reply and leaves the connection as it was. A connection that was lost (the server hung up, a
+// transfer broke off) is never silently made again: every later call fails with kErrorConnectionAborted.
 //
 // Re-entrancy: a status callback may call into the session again. While a session is busy inside libcurl
 // (or has a remote file open) any further call on it fails with kErrorFtpTransferInProgress instead of
@@ -62,6 +68,15 @@ struct SessionSettings {
   int32_t flags = 0;  // kFlagPassive selects passive data connections
   uintptr_t context = 0;
   FtpLimits limits;
+  // Explicit TLS (AUTH TLS, then PBSZ 0 / PROT P for data) is used whenever the server accepts it, with
+  // the server's certificate verified against the system's authorities, or against `caFile` when set.
+  // A failed verification fails the login; plain FTP is used only when the server refuses AUTH TLS (or
+  // never, with `requireTls`).
+  std::string caFile;
+  bool requireTls = false;
+  // Runs while a call waits on the network (every few tens of milliseconds), so that the caller's windows
+  // stay live. It may call the session again: such calls fail as "transfer in progress", except Close().
+  std::function<void()> waitPump;
 };
 
 class FtpFileHandle;
@@ -102,6 +117,8 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   bool RemoveDirectory(std::string_view name);
   bool SetCurrentDirectory(std::string_view name);
   bool GetCurrentDirectory(std::string& directory);
+  // The size caps of `limits` for the following calls (its time bounds stay as at Connect).
+  void SetSizeCaps(const FtpLimits& limits);
 
  private:
   friend class FtpFileHandle;

@@ -39,6 +39,10 @@ std::string ErrorTextForCode(int32_t code) {
       {12031, "!Connection has been reset"},
       {12033, "!Invalid proxy request"},
       {12036, "!Request failed: handle already exists"},
+      // TLS, which the server offers and the session then demands: a certificate that cannot be verified,
+      // or a secure channel that cannot be set up, fails the call with a text of its own.
+      {12045, "!The server's certificate could not be verified"},
+      {12157, "!The secure channel to the server could not be set up"},
       {12163, "!Connection failed. Internet Explorer might have been set to 'Work Offline'"},
   };
   for (const auto& [known, text] : kTexts) {

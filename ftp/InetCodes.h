@@ -31,6 +31,8 @@ constexpr int32_t kErrorCannotConnect = 12029;
 constexpr int32_t kErrorConnectionAborted = 12030;
 constexpr int32_t kErrorConnectionReset = 12031;
 constexpr int32_t kErrorInvalidProxyRequest = 12033;
+constexpr int32_t kErrorInvalidCertificateAuthority = 12045;
+constexpr int32_t kErrorSecureChannel = 12157;
 constexpr int32_t kErrorFtpTransferInProgress = 12110;
 
 // Status notifications.

@@ -19,6 +19,11 @@ from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import ActiveDTP, DTPHandler, FTPHandler
 from pyftpdlib.log import logger
+
+try:
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+except ImportError:  # without python3-openssl the server offers no TLS
+    TLS_DTPHandler = TLS_FTPHandler = None
 from pyftpdlib.servers import FTPServer
 
 WIRE_ENCODING = "cp1252"
@@ -52,6 +57,8 @@ def parse_arguments():
                         help="answer 550 to a rename onto a name that exists, as many Windows hosts do")
     parser.add_argument("--silent-quit", action="store_true",
                         help="never answer QUIT, like a server that has gone quiet")
+    parser.add_argument("--tls-cert", default=None,
+                        help="PEM file with certificate and key: offer explicit TLS (AUTH TLS)")
     return parser.parse_args()
 
 
@@ -101,7 +108,11 @@ def make_handler(options):
     fail_names = set(options.fail_name)
     stall_names = set(options.stall_name)
 
-    class FaultyDTPHandler(DTPHandler):
+    tls = options.tls_cert is not None
+    if tls and TLS_FTPHandler is None:
+        sys.exit("--tls-cert needs python3-openssl")
+
+    class FaultyDTPHandler(TLS_DTPHandler if tls else DTPHandler):
         """Data channel that can cut the whole session after a number of bytes."""
 
         def _drop_applies(self):
@@ -179,14 +190,23 @@ def make_handler(options):
                 return
             super().handle_read()
 
-        handle_read_event = handle_read
+        if tls:
+            def readable(self):
+                # Clients such as libcurl start TLS on a passive data connection as soon as it is
+                # open, before the transfer command; pyftpdlib would take that early hello for a
+                # hang-up and close the connection.
+                if not self.receive and not self._initialized:
+                    return self._ssl_accepting or self._ssl_want_read
+                return super().readable()
+        else:  # the TLS handler's own read event runs the handshake first
+            handle_read_event = handle_read
 
-    class FaultyHandler(FTPHandler):
+    class FaultyHandler(TLS_FTPHandler if tls else FTPHandler):
         abstracted_fs = WireEncodedFS
         dtp_handler = FaultyDTPHandler
         active_dtp = HandingOverActiveDTP
         # sendfile() would bypass the byte counting of the drop switch.
-        use_sendfile = options.drop_after_bytes is None
+        use_sendfile = options.drop_after_bytes is None and not tls
         banner = "Vimo test server ready."
         # Answer a failed login at once; tests wait for it with short bounds.
         auth_failed_timeout = 0
@@ -239,6 +259,8 @@ def main():
     handler = make_handler(options)
     handler.authorizer = authorizer
     handler.passive_ports = None
+    if options.tls_cert is not None:
+        handler.certfile = options.tls_cert
     server = FTPServer((options.host, options.port), handler)
     server.max_cons = 64
 

@@ -82,17 +82,17 @@ std::string QuickPasswordHash(const std::string& password) {
 
 PureFtpTestServer::PureFtpTestServer(PureFtpOptions options, std::string user, std::string password)
     : RealFtpServer(std::move(user), std::move(password)) {
-  std::string owner = std::to_string(getuid()) + ":" + std::to_string(getgid());
-  if (getuid() == 0) {
-    const passwd* nobody = getpwnam("nobody");
-    if (nobody == nullptr) FailStart("no account \"nobody\" for the virtual user");
-    ownerUid_ = nobody->pw_uid;
-    ownerGid_ = nobody->pw_gid;
-    owner = std::to_string(ownerUid_) + ":" + std::to_string(ownerGid_);
-    HandOver(root_);
-    std::filesystem::permissions(folder_, std::filesystem::perms::others_exec,
-                                 std::filesystem::perm_options::add);
-  }
+  // Started by another account, pure-ftpd turns every virtual user away ("421 Sorry, but I can't trust
+  // you"); say so at once instead.
+  if (getuid() != 0) FailStart("pure-ftpd serves its virtual users only when started as root");
+  const passwd* nobody = getpwnam("nobody");
+  if (nobody == nullptr) FailStart("no account \"nobody\" for the virtual user");
+  ownerUid_ = nobody->pw_uid;
+  ownerGid_ = nobody->pw_gid;
+  std::string owner = std::to_string(ownerUid_) + ":" + std::to_string(ownerGid_);
+  HandOver(root_);
+  std::filesystem::permissions(folder_, std::filesystem::perms::others_exec,
+                               std::filesystem::perm_options::add);
   auto passwordFile = folder_ / "pureftpd.passwd";
   auto database = folder_ / "pureftpd.pdb";
   // The account line pure-pw itself would write ("/./" marks the chroot), with a quick hash: pure-pw
@@ -112,7 +112,7 @@ PureFtpTestServer::PureFtpTestServer(PureFtpOptions options, std::string user, s
                                           "--noanonymous",
                                           "--dontresolve",
                                           "--syslogfacility=none"};
-    if (getuid() == 0) arguments.push_back("--chrooteveryone");
+    arguments.push_back("--chrooteveryone");
     if (options.maxConnectionsPerAddress > 0) {
       arguments.push_back("--maxclientsperip=" + std::to_string(options.maxConnectionsPerAddress));
     }

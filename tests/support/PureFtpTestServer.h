@@ -20,8 +20,9 @@
 // up. Start it once per suite (SetUpTestSuite) and ClearRoot() between tests when starting it is too slow.
 //
 // pure-ftpd keeps names on its disk as the raw bytes that came on the wire, so PathOf() turns the UTF-8
-// name a test gives into the Windows-1252 bytes a client sends. Run as root, the virtual user writes as
-// "nobody" (pure-ftpd refuses uid 0), and the disk helpers hand what they write to that account.
+// name a test gives into the Windows-1252 bytes a client sends. It needs root (as CI runs): started by
+// another account it turns virtual users away, so the constructor throws then. The virtual user writes
+// as "nobody" (pure-ftpd refuses uid 0), and the disk helpers hand what they write to that account.
 //
 // Its reply texts are its own ("550 Can't ...", "421 Too many connections ..."); it offers AUTH TLS in
 // FEAT even without a certificate and then refuses it with 500.
