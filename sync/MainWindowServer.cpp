@@ -234,6 +234,7 @@ void MainWindowServer::RefreshFlag() {
   pump_.ProcessEvents();
 
   OpenConnection();
+  CapDownloads(*oFTP, kSmallFileMaxBytes);
   oFTP->GetFile(std::string(remote::kFlagMessages), File(local::kFlagMessages), false);
   oFTP->CloseConnection();
   view_.SetFlagText(BrainStore::ToShown(ReadFlagMessages(File(local::kFlagMessages)).users));
@@ -291,7 +292,9 @@ void MainWindowServer::SendFlagMessage(const std::string& answer, const std::str
         QuietErrors quiet(*oFTP);
         present = oFTP->FileExist(std::string(remote::kFlagMessages));
       }
+      CapDownloads(*oFTP, kSmallFileMaxBytes);
       const bool fetched = !present || oFTP->GetFile(std::string(remote::kFlagMessages), fresh, false);
+      CapDownloads(*oFTP, 0);
       const std::string admin = present ? ReadFlagMessages(fresh).admin : localAdmin;
       if (fetched && WriteFlagMessages(File(local::kFlagMessages), answer, admin)) {
         UploadInPlace(*oFTP, File(local::kFlagMessages), std::string(remote::kFlagMessages),

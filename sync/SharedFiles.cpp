@@ -188,6 +188,12 @@ void ServerLock::Release() {
   if (markGone) ftp_.DeleteDir(LockPath());
 }
 
+void CapDownloads(CFtp& ftp, std::uint64_t maxBytes) {
+  FtpLimits limits = FtpLimits::Default();
+  if (maxBytes != 0) limits.maxDownloadBytes = maxBytes;
+  ftp.SetLimits(limits);
+}
+
 bool UploadInPlace(CFtp& ftp, const std::filesystem::path& localFile, const std::string& remoteName,
                    const std::function<bool()>& keepGoing) {
   const std::string temporary = remoteName + std::string(remote::kUploadInfix) + RandomHexName();

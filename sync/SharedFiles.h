@@ -110,6 +110,14 @@ class ServerLock {
   std::string failure_;
 };
 
+// The most a download of each kind of shared file may bring: the version record and the flag
+// messages are a line or two, the user list a line per computer.
+inline constexpr std::uint64_t kSmallFileMaxBytes = 64u << 10;
+inline constexpr std::uint64_t kUserListMaxBytes = 16u << 20;
+
+// Bounds what the next downloads of the CFtp may bring (0: the client's own bound).
+void CapDownloads(CFtp& ftp, std::uint64_t maxBytes);
+
 // Uploads the local file under a temporary name beside `remoteName` and renames it into place
 // (after deleting the target when the server will not rename onto it). On failure the temporary
 // file is removed again as far as the server allows, and the target is as it was unless the

@@ -203,7 +203,9 @@ void StartupSequence::RequestVersionRecord() {
   view_.Check(StartupCheck::Steg1_Del2_chk);
   VersionRequested = true;
   // Without the record there is no update and no holiday; the chat works all the same.
-  Tolerated([&] { return Download(remote::kVersionRecord, local::kVersionRecord); });
+  Tolerated([&] {
+    return Download(remote::kVersionRecord, local::kVersionRecord, KeepOldCopy::No, kSmallFileMaxBytes);
+  });
   if (Stopped()) return;
   oFTP_TransferCompleted();
 }
@@ -251,7 +253,9 @@ void StartupSequence::FetchFlagMessages() {
   services_.waiter.Wait(kFlagMessagesPauseMs);
   view_.ShowNotice(StartupNotice::Speciellbild_info, false);
   FlagMessageRequested = true;
-  Tolerated([&] { return Download(remote::kFlagMessages, local::kFlagMessages); });
+  Tolerated([&] {
+    return Download(remote::kFlagMessages, local::kFlagMessages, KeepOldCopy::No, kSmallFileMaxBytes);
+  });
   if (Stopped()) return;
   oFTP_TransferCompleted();
 }
@@ -269,7 +273,10 @@ void StartupSequence::RegisterComputer() {
     view_.ShowNotice(StartupNotice::Användarnummer_info, true);
     WriteFileAtomically(Local(local::kCountedMarker), local::kCountedMarkerText);
     userListRequested_ = true;
-    if (!Tolerated([&] { return Download(remote::kUserList, local::kUserList); })) RemoveFile(userList);
+    if (!Tolerated([&] {
+          return Download(remote::kUserList, local::kUserList, KeepOldCopy::No, kUserListMaxBytes);
+        }))
+      RemoveFile(userList);
     if (Stopped()) return;
     oFTP_TransferCompleted();
     return;
@@ -304,7 +311,7 @@ void StartupSequence::RegisterUnderLock() {
       return false;
     }
     const std::filesystem::path fresh = Local(local::kUserList);
-    if (!Download(remote::kUserList, local::kUserList)) {
+    if (!Download(remote::kUserList, local::kUserList, KeepOldCopy::No, kUserListMaxBytes)) {
       RemoveFile(fresh);
       return false;
     }
@@ -385,13 +392,17 @@ void StartupSequence::Abandon() {
   outcome_ = Outcome::Ended;
 }
 
-bool StartupSequence::Download(std::string_view remoteName, std::string_view localName, KeepOldCopy keep) {
+bool StartupSequence::Download(std::string_view remoteName, std::string_view localName, KeepOldCopy keep,
+                               std::uint64_t maxBytes) {
   // A stale copy from an interrupted earlier run must not pass for the new one: an old brain would
   // overwrite the server backups, an old version record could start the updater, an old user list
   // could be sent back over the server's.
   if (keep == KeepOldCopy::No) RemoveFile(Local(localName));
   const int errorsBefore = errorsReported_;
+  CapDownloads(*oFTP, maxBytes);
   const bool arrived = oFTP->GetFile(std::string(remoteName), Local(localName), false);
+  if (Stopped()) return false;
+  CapDownloads(*oFTP, 0);
   return arrived && errorsReported_ == errorsBefore && !Stopped();
 }
 

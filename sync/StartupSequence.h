@@ -120,7 +120,9 @@ class StartupSequence final : private CFtpListener {
   // The holiday image keeps an older copy; a picture from an earlier holiday beats none.
   enum class KeepOldCopy { No, Yes };
   // True when the whole file arrived and no error was reported on the way.
-  bool Download(std::string_view remoteName, std::string_view localName, KeepOldCopy keep = KeepOldCopy::No);
+  // maxBytes bounds what the server may send (0: the client's own bound, for the brain).
+  bool Download(std::string_view remoteName, std::string_view localName, KeepOldCopy keep = KeepOldCopy::No,
+                std::uint64_t maxBytes = 0);
   // Runs a call whose errors the start can live with: they are printed, no dialog is shown.
   bool Tolerated(const std::function<bool()>& call);
   // A step the program cannot do without has failed: make sure the user was told, then end.

@@ -458,6 +458,17 @@ TEST_F(StartupTest, AVersionRecordThatDoesNotArriveAnnouncesNothing) {
   EXPECT_FALSE(values_.HolidayToday);
   EXPECT_FALSE(LocalExists("Data/vimo_special.gif"));
   EXPECT_GE(view_.ErrorLines(), 1);
+  EXPECT_EQ(sequence_->outcome(), StartupSequence::Outcome::HandedOver);
+  EXPECT_TRUE(dialogs_.shown().empty()) << "the chat works without the record";
+
+  // A record far larger than a record can be is refused whole, whatever its first line says.
+  StartServer();
+  SeedServer();
+  server_->WriteText("version.txt", "99,Stor,1,50\r\n" + std::string(100 << 10, 'x'));
+  Run();
+  EXPECT_TRUE(desktop_.startedPrograms.empty());
+  EXPECT_FALSE(LocalExists("version.txt"));
+  EXPECT_EQ(sequence_->outcome(), StartupSequence::Outcome::HandedOver);
 }
 
 TEST_F(StartupTest, AHolidayFetchesTheImageInBinaryAndTheFlagMessagesInAscii) {
