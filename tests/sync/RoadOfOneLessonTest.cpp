@@ -12,6 +12,7 @@
 #include "FlagAndShutdownFakes.h"
 #include "FtpTestServer.h"
 #include "MainWindowServer.h"
+#include "QuietViews.h"
 #include "StartupSequence.h"
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
@@ -58,31 +59,6 @@ class Client {
   const ScriptedDialogs& dialogs() const { return dialogs_; }
 
  private:
-  struct QuietStartupView final : StartupView {
-    void StopTimer() override {}
-    void MoveCar(int) override {}
-    void Check(StartupCheck) override {}
-    void ShowNotice(StartupNotice, bool) override {}
-    void SetUserCountText(const std::string&) override {}
-    void PrintLine(const std::string&) override {}
-    void HandOver() override {}
-    void EndProgram() override {}
-  };
-  struct PlainChatView final : ChatView {
-    std::string InputText() const override { return input; }
-    void SetInputText(const std::string& text) override { input = text; }
-    void SetReplyCaption(const std::string& text) override { reply = text; }
-    void SetCorrectButtonEnabled(bool) override {}
-    int SpeechCheckValue() const override { return 0; }
-    int SpeechRateValue() const override { return 2; }
-    void SetSpeechRateEnabled(bool) override {}
-    int RandomTalkCheckValue() const override { return 0; }
-    int RandomTalkFrequencyValue() const override { return 2; }
-    void SetRandomTalkFrequencyEnabled(bool) override {}
-    void SetRandomTalkInterval(int) override {}
-    std::string input;
-    std::string reply;
-  };
   struct MiddleRandom final : RandomSource {
     double NextUniform() override { return 0.5; }
   };

@@ -18,6 +18,7 @@
 #include "ChatEngine.h"
 #include "MainWindowServer.h"
 #include "ProgramValues.h"
+#include "QuietViews.h"
 #include "SharedFiles.h"
 #include "StartupSequence.h"
 #include "TextFile.h"
@@ -55,35 +56,11 @@ class NoDesktop final : public Desktop {
   void OpenUrl(const std::string&) override {}
 };
 
-class LoadWindow final : public StartupView {
+class LoadWindow final : public QuietStartupView {
  public:
-  void StopTimer() override {}
-  void MoveCar(int) override {}
-  void Check(StartupCheck) override {}
-  void ShowNotice(StartupNotice, bool) override {}
-  void SetUserCountText(const std::string&) override {}
   void PrintLine(const std::string& text) override {
     if (text.rfind("Error: ", 0) == 0) std::fprintf(stderr, "start: %s\n", text.c_str());
   }
-  void HandOver() override {}
-  void EndProgram() override {}
-};
-
-class Chat final : public ChatView {
- public:
-  std::string InputText() const override { return input; }
-  void SetInputText(const std::string& text) override { input = text; }
-  void SetReplyCaption(const std::string& text) override { reply = text; }
-  void SetCorrectButtonEnabled(bool) override {}
-  int SpeechCheckValue() const override { return 0; }
-  int SpeechRateValue() const override { return 2; }
-  void SetSpeechRateEnabled(bool) override {}
-  int RandomTalkCheckValue() const override { return 0; }
-  int RandomTalkFrequencyValue() const override { return 1; }
-  void SetRandomTalkFrequencyEnabled(bool) override {}
-  void SetRandomTalkInterval(int) override {}
-  std::string input;
-  std::string reply;
 };
 
 class FixedChance final : public RandomSource {
@@ -138,7 +115,7 @@ int main(int argc, char** argv) {
   startup.Timer_laddanerbrain_Timer();
   if (startup.outcome() != StartupSequence::Outcome::HandedOver) return 1;
 
-  Chat chat;
+  PlainChatView chat;
   FixedChance chance;
   Today today;
   ChatEngine engine(chat, waiter, pump, chance, today, folder);

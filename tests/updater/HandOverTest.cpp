@@ -7,6 +7,7 @@
 
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
+#include "QuietViews.h"
 #include "ReleaseTestFiles.h"
 #include "StartupSequence.h"
 #include "SyncTestFiles.h"
@@ -22,13 +23,7 @@ namespace {
 class HandOverTest : public ::testing::Test {
  protected:
   // The start-up window: only how it ended matters here.
-  struct StartupWindow final : StartupView {
-    void StopTimer() override {}
-    void MoveCar(int) override {}
-    void Check(StartupCheck) override {}
-    void ShowNotice(StartupNotice, bool) override {}
-    void SetUserCountText(const std::string&) override {}
-    void PrintLine(const std::string&) override {}
+  struct StartupWindow final : QuietStartupView {
     void HandOver() override { ++handOvers; }
     void EndProgram() override { ++ends; }
     int handOvers = 0;
