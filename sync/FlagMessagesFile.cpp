@@ -5,6 +5,7 @@
 #include "BrainStore.h"
 #include "ItemReader.h"
 #include "TextFile.h"
+#include "Windows1252.h"
 
 FlagMessages ReadFlagMessages(const std::filesystem::path& file) {
   const auto bytes = ReadFileBytes(file);
@@ -18,10 +19,7 @@ FlagMessages ReadFlagMessages(const std::filesystem::path& file) {
 
 bool WriteFlagMessages(const std::filesystem::path& file, std::string_view usersAsEntered,
                        std::string_view adminAsStored) {
-  std::string users = BrainStore::ToStored(usersAsEntered);
-  std::replace(users.begin(), users.end(), '\r', ' ');
-  std::replace(users.begin(), users.end(), '\n', ' ');
-  std::string content = users + "\r\n";
+  std::string content = BlankControlCharacters(BrainStore::ToStored(usersAsEntered)) + "\r\n";
   content.append(adminAsStored);
   content += "\r\n";
   return WriteFileAtomically(file, content);

@@ -17,8 +17,9 @@ struct FlagMessages {
 FlagMessages ReadFlagMessages(const std::filesystem::path& file);
 
 // Rewrites the file atomically with `usersAsEntered` (commas stored as "|") as line 1 and
-// `adminAsStored` copied through unchanged as line 2, each ended by CR LF. Line breaks inside the
-// new message become blanks, so that it cannot push the administrator's message off line 2.
+// `adminAsStored` copied through unchanged as line 2, each ended by CR LF. Line breaks and other control
+// characters inside the new message become blanks, so that it cannot push the administrator's
+// message off line 2.
 // Returns false and leaves the old file when the write fails.
 bool WriteFlagMessages(const std::filesystem::path& file, std::string_view usersAsEntered,
                        std::string_view adminAsStored);

@@ -261,7 +261,7 @@ void MainWindowServer::Ändraflagga_Click() {
   view_.SetFlagText(W("Vänta... Flaggan uppdateras..."));
   pump_.ProcessEvents();
 
-  if (!WriteFlagMessages(File(local::kFlagMessages), BlankControlCharacters(answer), current.admin)) {
+  if (!WriteFlagMessages(File(local::kFlagMessages), answer, current.admin)) {
     dialogs_.Show("Fel!", W("Det nya flaggmeddelandet kunde inte sparas på datorn, så det skickades inte."),
                   DialogButtons::Ok);
     view_.SetFlagText(BrainStore::ToShown(current.users));
@@ -269,7 +269,7 @@ void MainWindowServer::Ändraflagga_Click() {
   }
 
   flagOperation_ = true;
-  SendFlagMessage(BlankControlCharacters(answer), current.admin);
+  SendFlagMessage(answer, current.admin);
   RefreshFlag();
 }
 

@@ -141,6 +141,40 @@ struct Start {
   StartupSequence sequence;
 };
 
+// A close of its own in a program folder: what the windows would have shown, and whether the main
+// window stayed open. Dialogs not scripted beforehand (`script`) fail the test.
+struct Close {
+  Close(const RealFtpServer& server, const std::filesystem::path& folder, Waiter& waiter,
+        const std::function<void(ScriptedDialogs&)>& script = {}) {
+    if (script) script(dialogs);
+    MainWindowServer handlers(window, uploadWindow, values, dialogs, pump, SettingsFor(server), folder);
+    handlers.SetWaiter(waiter);
+    handlers.Form_Unload(stayedOpen);
+  }
+  bool Printed(const std::string& line) const {
+    return std::find(uploadWindow.allLines.begin(), uploadWindow.allLines.end(), line) !=
+           uploadWindow.allLines.end();
+  }
+
+  ProgramValues values;
+  ScriptedDialogs dialogs;
+  RecordingPump pump;
+  RecordingMainWindow window;
+  RecordingUploadWindow uploadWindow{values};
+  bool stayedOpen = false;
+};
+
+// A copy's pending lesson "q" → "a": in its journal and its brain, and not yet on the server.
+void TeachPending(const RealFtpServer& server, const std::filesystem::path& folder) {
+  server.WriteText("brain.txt", kBrain);
+  WriteBytes(folder / "brain.txt", kBrain);
+  ASSERT_TRUE(LessonJournal(folder / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
+}
+
+bool LessonOnServer(const RealFtpServer& server) {
+  return server.ReadText("brain.txt") == kBrain + "\r\n*\r\nq\r\na\r\n";
+}
+
 class SharedBrainTest : public ::testing::TestWithParam<std::string> {
  protected:
   // Without a limit per address: the copies all come from 127.0.0.1.
@@ -204,15 +238,9 @@ TEST_P(SharedBrainTest, ALessonOfACopyKilledBeforeItClosedGoesUpWithTheNextClose
   Start next(*server, program);
   ASSERT_EQ(next.sequence.outcome(), StartupSequence::Outcome::HandedOver);
   EXPECT_EQ(BrainStore(program / "brain.txt").FindAnswer("vem lever"), "jag");
-  ProgramValues values;
-  ScriptedDialogs dialogs;
-  RecordingPump pump;
-  RecordingMainWindow window;
-  RecordingUploadWindow uploadWindow{values};
-  MainWindowServer close(window, uploadWindow, values, dialogs, pump, SettingsFor(*server), program);
-  bool cancel = false;
-  close.Form_Unload(cancel);
-  EXPECT_TRUE(dialogs.shown().empty());
+  RecordingWaiter waiter;
+  const Close close(*server, program, waiter);
+  EXPECT_TRUE(close.dialogs.shown().empty());
   EXPECT_EQ(server->ReadText("brain.txt"), kBrain + "\r\n*\r\nvem lever\r\njag\r\n");
   EXPECT_TRUE(LessonJournal(program / "Data/lessons.vimo").Read().empty());
 }
@@ -220,11 +248,6 @@ TEST_P(SharedBrainTest, ALessonOfACopyKilledBeforeItClosedGoesUpWithTheNextClose
 // The close against a lock another copy left or holds.
 class LockTest : public SharedBrainTest {
  protected:
-  void SetUp() override {
-    StartServer();
-    WriteBytes(folder.path() / "brain.txt", kBrain);
-    ASSERT_TRUE(LessonJournal(folder.path() / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
-  }
   // Another copy's lock with its mark (as a file: the helpers hand files and folders to the
   // server's account, which must be able to remove them).
   void PlaceLock(std::chrono::minutes age) {
@@ -232,66 +255,50 @@ class LockTest : public SharedBrainTest {
     std::filesystem::last_write_time(server->PathOf("vimo.lock"),
                                      std::filesystem::file_time_type::clock::now() - age);
   }
-  bool Close() {
-    MainWindowServer close(window, uploadWindow, values, dialogs, pump, SettingsFor(*server), folder.path());
-    close.SetWaiter(waiter);
-    bool cancel = false;
-    close.Form_Unload(cancel);
-    return cancel;
-  }
-  bool LessonOnServer() const { return server->ReadText("brain.txt") == kBrain + "\r\n*\r\nq\r\na\r\n"; }
-  bool Printed(const std::string& line) const {
-    return std::find(uploadWindow.allLines.begin(), uploadWindow.allLines.end(), line) !=
-           uploadWindow.allLines.end();
-  }
 
   TempFolder folder{"vimo-lock"};
-  ProgramValues values;
-  ScriptedDialogs dialogs;
-  RecordingPump pump;
-  RecordingMainWindow window;
-  RecordingUploadWindow uploadWindow{values};
   ActingWaiter waiter;
 };
 
 TEST_P(LockTest, AStaleLockIsBrokenAndALiveOneIsWaitedForWithinTheBound) {
+  StartServer();
   {
     SCOPED_TRACE("a lock left ten minutes ago by a copy that died");
+    TeachPending(*server, folder.path());
     PlaceLock(10min);
-    EXPECT_FALSE(Close());
-    EXPECT_TRUE(LessonOnServer());
+    const Close close(*server, folder.path(), waiter);
+    EXPECT_FALSE(close.stayedOpen);
+    EXPECT_TRUE(LessonOnServer(*server));
     EXPECT_TRUE(waiter.waits.empty());
     EXPECT_FALSE(server->Exists("vimo.lock"));
   }
   {
     SCOPED_TRACE("a live lock, released by its holder after three pauses");
-    server->WriteText("brain.txt", kBrain);
-    ASSERT_TRUE(LessonJournal(folder.path() / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
-    WriteBytes(folder.path() / "brain.txt", kBrain);
+    TeachPending(*server, folder.path());
     PlaceLock(0min);
     waiter.hook = [&](int waits) {
       if (waits == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
     };
-    EXPECT_FALSE(Close());
-    EXPECT_TRUE(LessonOnServer());
+    const Close close(*server, folder.path(), waiter);
+    EXPECT_FALSE(close.stayedOpen);
+    EXPECT_TRUE(LessonOnServer(*server));
     EXPECT_EQ(waiter.waits, (std::vector<int>{500, 500, 500}));
-    EXPECT_TRUE(Printed(W("Väntar på att en annan Vimo ska bli klar...")));
-    EXPECT_TRUE(dialogs.shown().empty());
+    EXPECT_TRUE(close.Printed(W("Väntar på att en annan Vimo ska bli klar...")));
+    EXPECT_TRUE(close.dialogs.shown().empty());
   }
   {
     SCOPED_TRACE("a live lock that outlasts the bound: the lesson waits in the journal");
-    server->WriteText("brain.txt", kBrain);
-    ASSERT_TRUE(LessonJournal(folder.path() / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
-    WriteBytes(folder.path() / "brain.txt", kBrain);
+    TeachPending(*server, folder.path());
     PlaceLock(0min);
     waiter.waits.clear();
     waiter.hook = nullptr;
-    dialogs.AnswerNext(DialogAnswer::Yes);
-    EXPECT_TRUE(Close());
+    const Close close(*server, folder.path(), waiter,
+                      [](ScriptedDialogs& dialogs) { dialogs.AnswerNext(DialogAnswer::Yes); });
+    EXPECT_TRUE(close.stayedOpen);
     EXPECT_EQ(static_cast<int>(waiter.waits.size()), LockTiming{}.waitLimitMs / LockTiming{}.retryMs);
     EXPECT_EQ(server->ReadText("brain.txt"), kBrain);
     EXPECT_EQ(LessonJournal(folder.path() / "Data/lessons.vimo").Read().size(), 1u);
-    EXPECT_EQ(dialogs.CountTitled(W("Vimo - Fel!")), 1);
+    EXPECT_EQ(close.dialogs.CountTitled(W("Vimo - Fel!")), 1);
     // The other copy's lock is still its own.
     EXPECT_TRUE(server->Exists("vimo.lock/0123456789abcdef"));
   }
@@ -333,17 +340,11 @@ TEST_F(FaultTest, ServersThatRefuseToRenameOntoANameStillGetTheLessonAndTheBacku
   EXPECT_EQ(server->ReadText("brain2.txt"), kBrain);
   EXPECT_EQ(server->ReadText("brain_manuellbackup.txt"), kBrain);
 
-  ASSERT_TRUE(LessonJournal(folder / "Data/lessons.vimo").Record({Lesson::Kind::Taught, "q", "a"}));
-  ProgramValues values;
-  ScriptedDialogs dialogs;
-  RecordingPump pump;
-  RecordingMainWindow window;
-  RecordingUploadWindow uploadWindow{values};
-  MainWindowServer close(window, uploadWindow, values, dialogs, pump, SettingsFor(*server), folder.path());
-  bool cancel = false;
-  close.Form_Unload(cancel);
-  EXPECT_TRUE(dialogs.shown().empty());
-  EXPECT_EQ(server->ReadText("brain.txt"), kBrain + "\r\n*\r\nq\r\na\r\n");
+  TeachPending(*server, folder.path());
+  RecordingWaiter waiter;
+  const Close close(*server, folder.path(), waiter);
+  EXPECT_TRUE(close.dialogs.shown().empty());
+  EXPECT_TRUE(LessonOnServer(*server));
 }
 
 TEST_F(FaultTest, StartUpFaultsEndInTheChatOrInTheErrorNeverInAWindowThatWaits) {
