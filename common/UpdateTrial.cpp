@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -35,7 +36,8 @@ fs::path BesideProgram(const fs::path& programFolder, const char* suffix) {
 std::optional<float> VersionFrom(std::string_view line) {
   float version = 0.0f;
   const auto result = std::from_chars(line.data(), line.data() + line.size(), version);
-  if (result.ec != std::errc()) return std::nullopt;
+  // "inf" as the installed version would block every release for good.
+  if (result.ec != std::errc() || !std::isfinite(version)) return std::nullopt;
   return version;
 }
 

@@ -79,15 +79,18 @@ class HandOverTest : public ::testing::TestWithParam<std::string> {
     return startup.outcome();
   }
 
-  // The updater as the start-up leaves it: loaded, announcing. Null runner: real child processes.
-  UpdaterLogic& LoadUpdater(ProgramRunner* runner = nullptr) {
+  // The updater in the program folder; null runner: real child processes.
+  UpdaterLogic& MakeUpdater(ProgramRunner* runner = nullptr) {
     UpdateSafeguards safeguards;
     safeguards.releasePublicKey = key_.pair.publicKey;
     safeguards.pollInterval = std::chrono::milliseconds(10);
     safeguards.runner = runner;
-    updater_.emplace(updaterWindow_, dialogs_, pump_, desktop_, SettingsFor(*server_), program_.path(),
-                     safeguards);
-    updater_->Form_Load();
+    return updater_.emplace(updaterWindow_, dialogs_, pump_, desktop_, SettingsFor(*server_), program_.path(),
+                            safeguards);
+  }
+  // As the start-up leaves it: loaded, announcing.
+  UpdaterLogic& LoadUpdater(ProgramRunner* runner = nullptr) {
+    MakeUpdater(runner).Form_Load();
     return *updater_;
   }
 
@@ -176,23 +179,13 @@ TEST_P(HandOverTest, DowngradeIsNeitherOfferedNorInstalled) {
   server_->WriteText("version.txt", W("9.5,Äldre,0,100\r\n"));
   key_.Publish(*server_, HealthyBuild(), 9.5f);
   EXPECT_EQ(RunStartup(), StartupSequence::Outcome::HandedOver) << server_->log();
-  ASSERT_TRUE(fs::exists(program_ / "version.txt"));
-
-  // Run by hand beside the record left behind, the updater has nothing to announce...
+  // Run by hand beside the record left behind, the updater does not announce it (UpdaterLogicTest);
+  // clicked all the same, it does not install it either.
   dialogs_.AnswerNext(DialogAnswer::No);
-  LoadUpdater();
+  MakeUpdater().Label3_Click();
   ASSERT_EQ(dialogs_.shown().size(), 1u);
-  EXPECT_EQ(dialogs_.shown()[0].title, "Vimo-updater - Fel");
-  // ...and will not install it either.
-  updater_.reset();
-  UpdateSafeguards safeguards;
-  safeguards.releasePublicKey = key_.pair.publicKey;
-  dialogs_.AnswerNext(DialogAnswer::No);
-  UpdaterLogic(updaterWindow_, dialogs_, pump_, desktop_, SettingsFor(*server_), program_.path(), safeguards)
-      .Label3_Click();
-  ASSERT_EQ(dialogs_.shown().size(), 2u);
   EXPECT_NE(
-      dialogs_.shown()[1].text.find(W("Version 9.5 är inte nyare än den installerade Vimo (version 10).")),
+      dialogs_.shown()[0].text.find(W("Version 9.5 är inte nyare än den installerade Vimo (version 10).")),
       std::string::npos);
   EXPECT_EQ(ReadBytes(program_ / "Vimo"), kOldBuild);
   EXPECT_FALSE(fs::exists(PreviousProgramPath(program_.path())));
