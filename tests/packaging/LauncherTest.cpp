@@ -260,6 +260,12 @@ TEST_F(LauncherTest, TrialThatNobodyWatchesIsRevertedAndAWatchedOneIsLeftAlone) 
   EXPECT_FALSE(fs::exists(folder() / "Vimo.previous"));
   EXPECT_EQ(ReadBytes(folder() / "Vimo.failed"), "11\r\n");
   EXPECT_TRUE(fs::exists(folder() / "Vimo.watch"));
+
+  // Without a previous program nothing goes back, but the trial still ends as failed.
+  WriteBytes(folder() / "Vimo.trial", "12\r\n");
+  EXPECT_EQ(RunToFakeProgram(), "previous " + fs::canonical(folder()).string() + "\n");
+  EXPECT_FALSE(fs::exists(folder() / "Vimo.trial"));
+  EXPECT_EQ(ReadBytes(folder() / "Vimo.failed"), "12\r\n");
 }
 
 }  // namespace
