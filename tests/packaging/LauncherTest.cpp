@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -160,6 +161,8 @@ TEST_F(LauncherTest, FirstStartAndPackageUpgradeFillTheUsersFolderAndStartVimoTh
   }
   EXPECT_EQ(ReadBytes(folder_ / "Vimo"), ReadBytes(prefix_ / "lib/vimo/Vimo"));
   EXPECT_FALSE(fs::exists(folder_ / "started")) << "the old program was started";
+  // The install location is only read.
+  EXPECT_EQ(std::distance(fs::directory_iterator(prefix_ / "lib/vimo"), fs::directory_iterator()), 2);
 }
 
 // What the updater did or is doing in the folder is left to it, except a trial it abandoned.
