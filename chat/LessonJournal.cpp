@@ -1,5 +1,6 @@
 #include "LessonJournal.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -164,9 +165,29 @@ bool AnyRecordGives(const fs::path& brainFile, const std::string& question, cons
   return false;
 }
 
-}  // namespace
+// A correction of an answer this copy taught itself is part of that lesson: the server gets the
+// record as it stands now, once. (Replayed separately, the taught answer would be added again at
+// every replay after its correction had replaced it.)
+std::vector<Lesson> Folded(const std::vector<Lesson>& lessons) {
+  std::vector<Lesson> folded;
+  for (const Lesson& lesson : lessons) {
+    if (lesson.kind == Lesson::Kind::Corrected && lesson.replaced) {
+      const auto taught = std::find_if(folded.rbegin(), folded.rend(), [&](const Lesson& earlier) {
+        return earlier.kind == Lesson::Kind::Taught && earlier.question == lesson.question &&
+               earlier.answer == *lesson.replaced;
+      });
+      if (taught != folded.rend()) {
+        taught->answer = lesson.answer;
+        continue;
+      }
+    }
+    folded.push_back(lesson);
+  }
+  return folded;
+}
 
-bool ApplyLessons(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
+// One replay of the lessons in journal order.
+bool ApplyOnce(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
   const BrainStore brain(brainFile);
   for (const Lesson& lesson : lessons) {
     const auto current = brain.FindAnswer(lesson.question);
@@ -180,6 +201,41 @@ bool ApplyLessons(const fs::path& brainFile, const std::vector<Lesson>& lessons)
       written = brain.ReplaceAnswer(lesson.question, lesson.answer);
     }
     if (!written) return false;
+  }
+  return true;
+}
+
+// The records of the brain in order: its text without the empty lines a rewrite drops.
+std::string RecordsOf(const fs::path& brainFile) {
+  std::string text = ReadFileBytes(brainFile).value_or("");
+  std::string records;
+  records.reserve(text.size());
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t end = text.find('\n', begin);
+    end = end == std::string::npos ? text.size() : end + 1;
+    const std::string_view line(text.data() + begin, end - begin);
+    if (line != "\r\n" && line != "\n") records += line;
+    begin = end;
+  }
+  return records;
+}
+
+// A replay can make an earlier correction of the journal hold again (its replaced answer is what a
+// later one wrote, e.g. after the journal was replayed locally onto another brain at a start); the
+// lessons are replayed until a replay changes nothing, so that a second merge finds nothing to do.
+constexpr int kMostReplays = 4;
+
+}  // namespace
+
+bool ApplyLessons(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
+  const std::vector<Lesson> folded = Folded(lessons);
+  std::string before = RecordsOf(brainFile);
+  for (int replay = 0; replay < kMostReplays; ++replay) {
+    if (!ApplyOnce(brainFile, folded)) return false;
+    std::string after = RecordsOf(brainFile);
+    if (after == before) break;
+    before = std::move(after);
   }
   return true;
 }
