@@ -31,6 +31,13 @@ struct TestImage {
   bool userInput = false;
   std::vector<std::string> commentsBefore;  // written between the Graphic Control Extension and the image
   std::vector<std::string> commentsAfter;   // written after the image data
+  // EncodeByHand only: whole blocks written before the image's Graphic Control Extension; how
+  // many pixels the data reaches in data order (-1 all of them; 0 none, with no data sub-block at
+  // all); and whether a full code table is cleared, as giflib's encoder does, or kept without a
+  // clear code, as other encoders do.
+  std::vector<std::vector<std::uint8_t>> blocksBefore;
+  int dataPixels = -1;
+  bool clearWhenFull = true;
 };
 
 struct TestGif {
@@ -44,6 +51,11 @@ struct TestGif {
 };
 
 Bytes Encode(const TestGif& gif);
+// The same layout with every block written here rather than by giflib's encoder, for streams
+// that giflib does not write. Comments and application blocks are left out.
+Bytes EncodeByHand(const TestGif& gif);
+// The rows of an image of `height` rows in the order its data codes them.
+std::vector<int> RowsInDataOrder(int height, bool interlace);
 // giflib's own decode of a whole stream (DGifSlurp); null when giflib refuses it. The caller
 // closes it with DGifCloseFile.
 GifFileType* Slurp(const Bytes& bytes);

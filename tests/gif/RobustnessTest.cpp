@@ -200,14 +200,20 @@ TEST_F(RobustnessTest, OddBlockSequences) {
   EXPECT_EQ(Count(), 1);
 }
 
-TEST_F(RobustnessTest, ImageDataGiflibCannotStartOnShowsTheScreenAsItStands) {
+TEST_F(RobustnessTest, ImagesWithoutDataToStartOnShowTheScreenAsItStands) {
+  const Bytes start = test::Concat({test::ScreenHeader(4, 4, 0x81),
+                                    test::ColorTable(kPalette),
+                                    test::GraphicControl(0, 0, 0),
+                                    test::ImageBlock(Solid(0, 0, 4, 4, 1)),
+                                    test::GraphicControl(0, 0, 0),
+                                    {0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0}});
+  // The trailer right after the descriptor: not even a code size.
+  ASSERT_TRUE(Load(test::Concat({start, {0x3B}})));
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(*gif.Frames().Item(2).hdc(), *gif.Frames().Item(1).hdc());
+
   // A code size of 12 leaves no room for a code.
-  Bytes stream = test::Concat({test::ScreenHeader(4, 4, 0x81),
-                               test::ColorTable(kPalette),
-                               test::GraphicControl(0, 0, 0),
-                               test::ImageBlock(Solid(0, 0, 4, 4, 1)),
-                               test::GraphicControl(0, 0, 0),
-                               {0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0},
+  Bytes stream = test::Concat({start,
                                {12, 2, 0xFF, 0xFF, 0},
                                test::GraphicControl(0, 0, 0),
                                test::ImageBlock(Solid(1, 1, 1, 1, 2)),
