@@ -66,15 +66,20 @@ class StreamBytes {
     return view_.subspan(static_cast<std::size_t>(first - base_), static_cast<std::size_t>(last - first + 1));
   }
 
-  // From a sub-block size byte to the zero terminator that ends the chain.
-  std::int64_t SkipSubBlocks(std::int64_t position) {
-    while ((*this)[position] != 0) position += (*this)[position] + 1;
+  // From a sub-block size byte to the zero terminator that ends the chain. Unless `keep`, the
+  // sub-blocks are released as they are passed.
+  std::int64_t SkipSubBlocks(std::int64_t position, bool keep = true) {
+    while ((*this)[position] != 0) {
+      position += (*this)[position] + 1;
+      if (!keep) Release(position);
+    }
     return position;
   }
 
-  // The walk needs nothing before `index` any more.
+  // The walk needs nothing before `index` any more. Forgotten a piece at a time, so that
+  // releasing often costs little.
   void Release(std::int64_t index) {
-    if (!reader_ || index <= base_) return;
+    if (!reader_ || index - base_ < static_cast<std::int64_t>(kPieceBytes)) return;
     const auto count = static_cast<std::size_t>(std::min<std::int64_t>(index - base_, std::ssize(window_)));
     window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(count));
     base_ += static_cast<std::int64_t>(count);
@@ -193,7 +198,7 @@ class clsGIF::Walk {
       else
         // Comments, application and plain text blocks, and every label the format may yet
         // define, are passed over by their sub-block lengths as viewers do.
-        pos = bytes_.SkipSubBlocks(pos + 3);
+        pos = bytes_.SkipSubBlocks(pos + 3, !headerCaptured_);
     }
   }
 
@@ -242,8 +247,9 @@ class clsGIF::Walk {
       if (next == kTrailer) break;
       if (next == kExtensionIntroducer) {
         if (bytes_[pos + 2] == kGraphicControlLabel) break;
-        // Comments, application blocks and any other extension are passed over alike.
-        pos = bytes_.SkipSubBlocks(pos + 3);
+        // Comments, application blocks and any other extension are passed over alike; before the
+        // image they are part of the frame's run.
+        pos = bytes_.SkipSubBlocks(pos + 3, !imageRead);
         continue;
       }
       if (next == kImageSeparator) {
