@@ -37,13 +37,7 @@ test::Bytes NoisyAnimation() {
     layout.globalTable.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 40});
   for (int n = 0; n < kFrames; ++n) {
     test::TestImage frame = test::Solid(0, 0, kWidth, kHeight, 0, n % 4, 0);
-    frame.indices = test::Indices(kWidth, kHeight, [n](int x, int y) {
-      std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u +
-                        static_cast<std::uint32_t>(y) * 668265263u +
-                        static_cast<std::uint32_t>(n) * 2246822519u;
-      h = (h ^ (h >> 13)) * 1274126177u;
-      return (h ^ (h >> 16)) & 0xFF;
-    });
+    frame.indices = test::Indices(kWidth, kHeight, [n](int x, int y) { return test::Noise(x, y, n, 8); });
     layout.images.push_back(std::move(frame));
   }
   return test::Encode(layout);

@@ -71,11 +71,7 @@ int main(int argc, char** argv) {
   gif.height = 240;
   gif.globalTable = {{0, 0, 0}, {255, 255, 255}};
   TestImage full = Image(0, 0, 200, 240, 1, -1);
-  full.indices = Indices(200, 240, [](int x, int y) {
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u;
-    h = (h ^ (h >> 13)) * 1274126177u;
-    return (h ^ (h >> 16)) & 1;
-  });
+  full.indices = Indices(200, 240, [](int x, int y) { return Noise(x, y, 0, 1); });
   full.clearWhenFull = false;
   full.blocksBefore = {{0x21, 0x77, 1, 'x', 0}};
   gif.images = {full};

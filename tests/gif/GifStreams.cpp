@@ -233,7 +233,8 @@ Bytes EncodeByHand(const TestGif& layout) {
                          pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * image.width);
     if (image.dataPixels >= 0)
       inDataOrder.resize(std::min<std::size_t>(inDataOrder.size(), image.dataPixels));
-    const int minCodeSize = table.empty() ? 8 : std::max(2, static_cast<int>(std::bit_width(table.size())) - 1);
+    const int minCodeSize =
+        table.empty() ? 8 : std::max(2, static_cast<int>(std::bit_width(table.size())) - 1);
     const Bytes data = LzwData(inDataOrder, minCodeSize, image.clearWhenFull, image.dataPixels == 0);
     out.insert(out.end(), data.begin(), data.end());
   }
@@ -295,6 +296,13 @@ TestImage Solid(int left, int top, int width, int height, int index, int disposa
   image.disposal = disposal;
   image.transparentIndex = transparentIndex;
   return image;
+}
+
+int Noise(int x, int y, int n, int bits) {
+  std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u +
+                    static_cast<std::uint32_t>(n) * 2246822519u;
+  h = (h ^ (h >> 13)) * 1274126177u;
+  return static_cast<int>((h ^ (h >> 16)) & ((1u << bits) - 1));
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {

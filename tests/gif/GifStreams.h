@@ -83,6 +83,10 @@ std::vector<std::uint8_t> Indices(int width, int height, Pattern pattern) {
   return indices;
 }
 
+// A colour index of `bits` bits that looks random for every pixel (x, y) of frame n: noise, which
+// LZW barely compresses, so that it fills code tables and makes large files.
+int Noise(int x, int y, int n, int bits);
+
 // Hand-made pieces.
 Bytes Concat(std::initializer_list<Bytes> parts);
 // "GIF89a" (or the given six characters) and a logical screen descriptor.

@@ -212,13 +212,9 @@ TEST(IndependentDecodeTest, StreamsFromTheWildShowAsTheirFramesWereCoded) {
   layout.height = 100;
   // Noise fills the code table to 4096 entries long before the end; the encoder keeps it
   // without a clear code from there on.
-  const auto noise = [](int x, int y) {
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u;
-    h = (h ^ (h >> 13)) * 1274126177u;
-    return (h ^ (h >> 16)) % 8;
-  };
+
   TestImage full = test::Solid(0, 0, 200, 100, 0, 1);
-  full.indices = test::Indices(200, 100, noise);
+  full.indices = test::Indices(200, 100, [](int x, int y) { return test::Noise(x, y, 0, 3); });
   full.clearWhenFull = false;
   TestImage interlaced = full;
   interlaced.interlace = true;

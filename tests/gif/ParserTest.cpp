@@ -120,13 +120,7 @@ TEST_F(ParserTest, LoadsFromAFileAndFromTheProgramsResources) {
   layout.images.clear();
   for (int n = 0; n < 4; ++n) {
     TestImage frame = Solid(0, 0, 500, 400, 0, n % 4, 3);
-    frame.indices = test::Indices(500, 400, [n](int x, int y) {
-      std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u +
-                        static_cast<std::uint32_t>(y) * 668265263u +
-                        static_cast<std::uint32_t>(n) * 2246822519u;
-      h = (h ^ (h >> 13)) * 1274126177u;
-      return (h ^ (h >> 16)) & 7;
-    });
+    frame.indices = test::Indices(500, 400, [n](int x, int y) { return test::Noise(x, y, n, 3); });
     frame.commentsAfter = {std::string(n == 1 ? 200000 : 10, 'c')};
     layout.images.push_back(frame);
   }
