@@ -255,8 +255,8 @@ bool CheckTarget(const std::string& what, double figure, double baseline, double
   std::printf("target gif %-16s LoadGIF/DGifSlurp %.2f (limit %.1f) %s  [%s]\n", what.c_str(), ratio, limit,
               met ? "PASS" : "FAIL", detail.c_str());
   // The same figure in the line format that scripts/bench gathers into its table.
-  std::printf("FIGURE\tLoadGIF, %s\t%.4g\tgiflib DGifSlurp\t%.4g\t%.3gx\t<= %.3gx\t%s\n", what.c_str(),
-              figure, baseline, ratio, limit, met ? "PASS" : "FAIL");
+  std::printf("FIGURE\tLoadGIF, %s\t%.4g\tgiflib DGifSlurp\t%.4g\t%.3gx\t<= %.3gx\t%s\n", what.c_str(), figure,
+              baseline, ratio, limit, met ? "PASS" : "FAIL");
   return met;
 }
 
