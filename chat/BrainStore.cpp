@@ -662,7 +662,8 @@ class BrainStore::Index {
             text.substr(record.questionBegin, record.questionEnd - record.questionBegin);
         const std::uint64_t hash = HashOf(question);
         if (!slots_.empty()) Prefetch(&slots_[Home(hash)]);
-        const auto offset = static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin));
+        const auto offset =
+            static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin));
         const bool isNew = offset > lastRecord_;
         const std::uint64_t signature = isNew ? keys_.SignatureOf(question) : 0;
         if (isNew && !near_.empty()) Prefetch(&near_[NearHome(signature)]);
@@ -872,8 +873,9 @@ std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_vie
             text.substr(record.questionBegin, record.questionEnd - record.questionBegin);
         const std::uint64_t has = keys.SignatureOf(question);
         if (std::find(signatures.begin(), signatures.end(), has) != signatures.end()) {
-          found.push_back({record.questionBegin, has, std::string(question),
-                           std::string(text.substr(record.answer.begin, record.answer.end - record.answer.begin))});
+          found.push_back(
+              {record.questionBegin, has, std::string(question),
+               std::string(text.substr(record.answer.begin, record.answer.end - record.answer.begin))});
         }
         return false;
       });

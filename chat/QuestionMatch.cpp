@@ -23,7 +23,7 @@ constexpr std::size_t kLongestCorrectedWord = 30;
 constexpr std::size_t kMostCorrectedWords = 8;
 // Repeated stemming settles within a few rounds; the bound only guards against a cycle.
 constexpr int kMostStemRounds = 4;
-constexpr std::size_t kWordCacheSize = 4096;
+constexpr std::size_t kWordCacheSize = 1024;
 
 // Each byte's lower-case form when it belongs to a word, 0 when it separates words.
 const std::array<unsigned char, 256>& WordBytes() {
@@ -143,30 +143,41 @@ const std::unordered_set<std::string>& LightWords() {
 
 constexpr std::string_view kBotName = "vimo";
 
-// The sets a signature is made of; a question has few words, so a short list finds repeats.
+// The sets a signature is made of. A question has few words, so a short list finds repeats; the
+// index makes one per record, so it lives on the stack.
 class SignatureBuilder {
  public:
   void Add(std::uint64_t key, QuestionWord::Kind kind) {
     if (kind == QuestionWord::Kind::Content) {
-      AddTo(content_, contentSum_, key);
+      content_.Add(key);
     } else {
-      AddTo(light_, lightSum_, key);
+      light_.Add(key);
     }
   }
   std::uint64_t Finish(std::string_view stored) const {
-    if (!content_.empty()) return Mix(contentSum_ ^ 0x6a09e667f3bcc908ull);
-    if (!light_.empty()) return Mix(lightSum_ ^ 0xbb67ae8584caa73bull);
+    if (content_.count > 0) return Mix(content_.sum ^ 0x6a09e667f3bcc908ull);
+    if (light_.count > 0) return Mix(light_.sum ^ 0xbb67ae8584caa73bull);
     return Mix(HashBytes(NormaliseQuestion(stored)) ^ 0x3c6ef372fe94f82bull);
   }
 
  private:
-  static void AddTo(std::vector<std::uint64_t>& keys, std::uint64_t& sum, std::uint64_t key) {
-    if (std::find(keys.begin(), keys.end(), key) != keys.end()) return;
-    keys.push_back(key);
-    sum += Mix(key);
-  }
-  std::vector<std::uint64_t> content_, light_;
-  std::uint64_t contentSum_ = 0, lightSum_ = 0;
+  struct KeySet {
+    // Repeats beyond the first words are rare enough to be told apart by the sum alone.
+    static constexpr std::size_t kRemembered = 24;
+    std::array<std::uint64_t, kRemembered> keys;  // only the first `count` are set
+    std::size_t count = 0;
+    std::uint64_t sum = 0;
+    void Add(std::uint64_t key) {
+      const std::size_t known = std::min(count, kRemembered);
+      for (std::size_t i = 0; i < known; ++i) {
+        if (keys[i] == key) return;
+      }
+      if (count < kRemembered) keys[count] = key;
+      ++count;
+      sum += Mix(key);
+    }
+  };
+  KeySet content_, light_;
 };
 
 bool IsNumber(std::string_view word) {
@@ -212,10 +223,11 @@ struct WordKeys::Stemmer {
   }
   std::string Stem(const std::string& word) const {
     if (stemmer == nullptr) return word;
-    const sb_symbol* stem =
-        sb_stemmer_stem(stemmer, reinterpret_cast<const sb_symbol*>(word.data()), static_cast<int>(word.size()));
+    const sb_symbol* stem = sb_stemmer_stem(stemmer, reinterpret_cast<const sb_symbol*>(word.data()),
+                                            static_cast<int>(word.size()));
     if (stem == nullptr) return word;
-    return std::string(reinterpret_cast<const char*>(stem), static_cast<std::size_t>(sb_stemmer_length(stemmer)));
+    return std::string(reinterpret_cast<const char*>(stem),
+                       static_cast<std::size_t>(sb_stemmer_length(stemmer)));
   }
 };
 
@@ -239,7 +251,9 @@ const WordKeys::Cached& WordKeys::Lookup(std::string_view word, std::uint64_t wo
   if (slot.wordHash == wordHash && wordHash != 0) return slot;
   slot.wordHash = wordHash;
   slot.key = KeyOf(word);
-  if (word == kBotName) {
+  if (IsNumber(word)) {
+    slot.kind = QuestionWord::Kind::Content;
+  } else if (word == kBotName) {
     slot.kind = QuestionWord::Kind::Name;
   } else if (LightWords().count(std::string(word)) != 0) {
     slot.kind = QuestionWord::Kind::Light;
@@ -254,13 +268,35 @@ QuestionWord WordKeys::Word(std::string_view word) {
   return QuestionWord{std::string(word), cached.key, cached.kind, IsNumber(word)};
 }
 
+// The index computes one signature per record: the words are hashed as they are read, and a word
+// is only copied and lower-cased when the cache does not know it.
 std::uint64_t WordKeys::SignatureOf(std::string_view stored) {
+  const auto& bytes = WordBytes();
   SignatureBuilder builder;
-  std::string buffer;
-  ForEachWord(stored, buffer, [&](std::string_view word) {
-    const Cached& cached = Lookup(word, HashBytes(word));
-    builder.Add(cached.key, cached.kind);
-  });
+  constexpr std::uint64_t kStart = 0xcbf29ce484222325ull;
+  std::uint64_t hash = kStart;
+  std::size_t begin = 0;
+  const auto endWord = [&](std::size_t end) {
+    Cached& slot = cache_[hash & (kWordCacheSize - 1)];
+    if (slot.wordHash != hash || hash == 0) {
+      buffer_.clear();
+      for (std::size_t i = begin; i < end; ++i)
+        buffer_ += static_cast<char>(bytes[static_cast<unsigned char>(stored[i])]);
+      Lookup(buffer_, hash);
+    }
+    builder.Add(slot.key, slot.kind);
+  };
+  for (std::size_t at = 0; at < stored.size(); ++at) {
+    const unsigned char lower = bytes[static_cast<unsigned char>(stored[at])];
+    if (lower != 0) {
+      if (hash == kStart) begin = at;
+      hash = (hash ^ lower) * 0x100000001b3ull;
+    } else if (hash != kStart) {
+      endWord(at);
+      hash = kStart;
+    }
+  }
+  if (hash != kStart) endWord(stored.size());
   return builder.Finish(stored);
 }
 
@@ -293,8 +329,8 @@ std::vector<CorrectedSignature> CorrectedSignatures(const std::vector<QuestionWo
   std::size_t tried = 0;
   for (std::size_t at = 0; at < words.size() && tried < kMostCorrectedWords; ++at) {
     const QuestionWord& word = words[at];
-    if (word.kind != QuestionWord::Kind::Content || word.number || word.text.size() < kShortestCorrectedWord ||
-        word.text.size() > kLongestCorrectedWord)
+    if (word.kind != QuestionWord::Kind::Content || word.number ||
+        word.text.size() < kShortestCorrectedWord || word.text.size() > kLongestCorrectedWord)
       continue;
     ++tried;
     const std::string& text = word.text;
@@ -367,7 +403,7 @@ double Similarity(const std::vector<QuestionWord>& typed, const std::vector<Ques
       continue;
     }
     used[best] = true;
-    const double credit = isCorrected                    ? kCorrectedCredit
+    const double credit = isCorrected                      ? kCorrectedCredit
                           : stored[best].text == word.text ? kSameTextCredit
                                                            : kSameKeyCredit;
     matched += credit * std::min(weight, WeightOf(stored[best].kind));

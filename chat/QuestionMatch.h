@@ -78,6 +78,7 @@ class WordKeys {
   struct Stemmer;
   std::unique_ptr<Stemmer> stemmer_;
   std::vector<Cached> cache_;
+  std::string buffer_;
 };
 
 std::vector<QuestionWord> SplitQuestion(std::string_view stored, WordKeys& keys);

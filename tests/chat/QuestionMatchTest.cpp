@@ -43,7 +43,7 @@ TEST_F(QuestionMatchTest, EverydayRephrasingsOfTheStarterBrainFindTheirAnswer) {
       // one slip in a word of five letters or more
       {"vad är huvudstaden i nogre", "vad är huvudstaden i norge"},
       {"vad tycker du om fotbol", "vad tycker du om fotboll"},
-      {"vad är motsatsen till lång", "vad är motsatsen till lång"},
+      {"vad är motsatsen till snabbt", "vad är motsatsen till snabb"},
       {"vad är motsastsen till lång", "vad är motsatsen till lång"},
       {"vad heter mjölk på engleska", "vad heter mjölk på engelska"},
       {"vilken valuta har finlnd", "vilken valuta har finland"},
@@ -70,12 +70,21 @@ TEST_F(QuestionMatchTest, EverydayRephrasingsOfTheStarterBrainFindTheirAnswer) {
       {"Berätta något roligt!", "berätta något roligt"},
       {"vad är roten ur 16?", "vad är roten ur 16"},
   };
-  const char* const unknown[] = {
-      "Vad är huvudstaden i Mordor?", "vad är 7 minus 10",       "vad är 11 plus 13",
-      "vad heter hund på tyska",     "i vilket land ligger gotham", "vad tycker du om broccoli",
-      "vad säger en giraff",         "hur många ben har en snigel", "vad kostar en banan",
-      "vilken färg har en flodhäst",    "vad heter min katt",       "gillar du matematik",
-      "hur långt är det till månen", "vad tycker du om katter på vintern", "vem vann i fotboll igår"};
+  const char* const unknown[] = {"Vad är huvudstaden i Mordor?",
+                                 "vad är 7 minus 10",
+                                 "vad är 11 plus 13",
+                                 "vad heter hund på tyska",
+                                 "i vilket land ligger gotham",
+                                 "vad tycker du om broccoli",
+                                 "vad säger en giraff",
+                                 "hur många ben har en snigel",
+                                 "vad kostar en banan",
+                                 "vilken färg har en flodhäst",
+                                 "vad heter min katt",
+                                 "gillar du matematik",
+                                 "hur långt är det till månen",
+                                 "vad tycker du om katter på vintern",
+                                 "vem vann i fotboll igår"};
 
   // The lesson the bot asks for, given and then forgotten, so that every question meets the
   // starter brain as it is.
@@ -120,8 +129,9 @@ TEST_F(QuestionMatchTest, EverydayRephrasingsOfTheStarterBrainFindTheirAnswer) {
 }
 
 TEST_F(QuestionMatchTest, ExactQuestionsWinAndNormalisedOnesFindTheFirstRecord) {
-  WriteBrain(W("\r\n*\r\nhej\r\nhallå där\r\n\r\n*\r\nhej!\r\nvad glad du är\r\n\r\n*\r\nhej vimo\r\ntjena\r\n"
-               "\r\n*\r\nvad heter du!\r\nsäger inte\r\n"));
+  WriteBrain(
+      W("\r\n*\r\nhej\r\nhallå där\r\n\r\n*\r\nhej!\r\nvad glad du är\r\n\r\n*\r\nhej vimo\r\ntjena\r\n"
+        "\r\n*\r\nvad heter du!\r\nsäger inte\r\n"));
   const std::pair<const char*, const char*> asked[] = {{"Hej!", "vad glad du är"},
                                                        {"hej", "hallå där"},
                                                        {"Hej?", "hallå där"},
@@ -149,11 +159,13 @@ TEST_F(QuestionMatchTest, CorrectingANearAnswerTeachesTheTypedQuestion) {
   EXPECT_EQ(Said(), "Vad ska jag istället svara på: 'vad tycker du om hund' ?");
   Enter("En hund är en hund");
   EXPECT_EQ(Said(), "Tack så mycket, svaret är ändrat.");
-  EXPECT_EQ(BrainBytes(),
-            W("\r\n*\r\nvad tycker du om hundar\r\nde är bäst\r\n\r\n*\r\nvad tycker du om hund\r\nen hund är en "
-              "hund\r\n"));
-  EXPECT_EQ(engine_.Journal().Read(),
-            (std::vector<Lesson>{{Lesson::Kind::Taught, W("vad tycker du om hund"), W("en hund är en hund")}}));
+  EXPECT_EQ(
+      BrainBytes(),
+      W("\r\n*\r\nvad tycker du om hundar\r\nde är bäst\r\n\r\n*\r\nvad tycker du om hund\r\nen hund är en "
+        "hund\r\n"));
+  EXPECT_EQ(
+      engine_.Journal().Read(),
+      (std::vector<Lesson>{{Lesson::Kind::Taught, W("vad tycker du om hund"), W("en hund är en hund")}}));
   Enter("vad tycker du om hund");
   EXPECT_EQ(Said(), "en hund är en hund");
   // After an exact answer the record itself is corrected.
@@ -168,8 +180,11 @@ TEST_F(QuestionMatchTest, CorrectingANearAnswerTeachesTheTypedQuestion) {
 TEST(QuestionWords, InflectionsMeetAndNumbersKeepTheirOrder) {
   WordKeys keys;
   const auto keyOf = [&](std::string_view utf8) { return keys.Word(W(utf8)).key; };
-  const std::pair<const char*, const char*> meet[] = {
-      {"hundar", "hund"}, {"städerna", "stad"}, {"norges", "norge"}, {"huvudstaden", "huvudstad"}, {"mår", "mar"}};
+  const std::pair<const char*, const char*> meet[] = {{"hundar", "hund"},
+                                                      {"städerna", "stad"},
+                                                      {"norges", "norge"},
+                                                      {"huvudstaden", "huvudstad"},
+                                                      {"mår", "mar"}};
   for (const auto& [a, b] : meet) EXPECT_EQ(keyOf(a), keyOf(b)) << a << " " << b;
   EXPECT_NE(keyOf("hund"), keyOf("katt"));
   EXPECT_EQ(NormaliseQuestion(W("  Vad  heter du?! \"Vimo\"| typ; ")), "vad heter du vimo typ");
