@@ -171,8 +171,10 @@ TEST_F(QuestionMatchTest, CorrectingANearAnswerTeachesTheTypedQuestion) {
   // After an exact answer the record itself is corrected.
   engine_.Ändra_Click();
   Enter("mjau");
-  EXPECT_EQ(engine_.Journal().Read().back(),
-            (Lesson{Lesson::Kind::Corrected, W("vad tycker du om hund"), "mjau"}));
+  const Lesson corrected = engine_.Journal().Read().back();
+  EXPECT_EQ(corrected.kind, Lesson::Kind::Corrected);
+  EXPECT_EQ(corrected.question, W("vad tycker du om hund"));
+  EXPECT_EQ(corrected.answer, "mjau");
   EXPECT_EQ(engine_.Brain().FindAnswer(W("vad tycker du om hundar")), W("de är bäst"));
   EXPECT_EQ(engine_.Brain().FindAnswer(W("vad tycker du om hund")), "mjau");
 }
