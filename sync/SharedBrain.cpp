@@ -146,11 +146,11 @@ std::optional<std::string> BrainCheck::FetchNewestWhole(const std::filesystem::p
   return std::nullopt;
 }
 
-void KeepGeneration(CFtp& ftp, Waiter& waiter, const std::filesystem::path& brain, std::uint64_t records) {
-  const auto first = ListRootWithProbe(ftp, RandomHexName());
-  if (!first || !first->serverNow) return;
-  const int today = DayOf(*first->serverNow);
-  const std::vector<Generation> before = GenerationsIn(*first);
+void KeepGeneration(CFtp& ftp, Waiter& waiter, const RootListing& seen, const std::filesystem::path& brain,
+                    std::uint64_t records) {
+  if (!seen.serverNow) return;
+  const int today = DayOf(*seen.serverNow);
+  const std::vector<Generation> before = GenerationsIn(seen);
   if (!before.empty() && before.front().day >= today) return;
 
   LockTiming once;

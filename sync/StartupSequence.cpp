@@ -141,7 +141,8 @@ StartupSequence::Step StartupSequence::Run(Step step) {
 StartupSequence::Step StartupSequence::CheckBrain() {
   // An absent or unreadable "brain.txt" has no records, so it is restored like a small one.
   BrainRecords counted;
-  const bool whole = CheckDownloadedBrain(counted);
+  RootListing listing;
+  const bool whole = CheckDownloadedBrain(counted, listing);
   if (Stopped()) return Step::Done;
   if (!whole) {
     RemoveFile(Local(local::kBrain));
@@ -153,21 +154,20 @@ StartupSequence::Step StartupSequence::CheckBrain() {
   const bool backedUp = WriteBackup(remote::kBrainBackup);
   if (Stopped()) return Step::Done;
   Tolerated([&] {
-    KeepGeneration(*oFTP, services_.waiter, Local(local::kBrain), counted.records);
+    KeepGeneration(*oFTP, services_.waiter, listing, Local(local::kBrain), counted.records);
     return true;
   });
   return backedUp ? Step::RefreshBackups : Step::RequestVersion;
 }
 
-bool StartupSequence::CheckDownloadedBrain(BrainRecords& counted) {
-  std::optional<RootListing> listing;
-  Tolerated([&] {
-    listing = ListRootWithProbe(*oFTP, RandomHexName());
-    return listing.has_value();
-  });
+bool StartupSequence::CheckDownloadedBrain(BrainRecords& counted, RootListing& listing) {
   // Without a listing only the records themselves can be judged.
-  const RootListing none;
-  BrainCheck check(listing ? *listing : none, QuietFetch(), Local(local::kBackupForComparison));
+  Tolerated([&] {
+    auto listed = ListRootWithProbe(*oFTP, RandomHexName());
+    if (listed) listing = std::move(*listed);
+    return listed.has_value();
+  });
+  BrainCheck check(listing, QuietFetch(), Local(local::kBackupForComparison));
   return check.IsWhole(Local(local::kBrain), remote::kBrain, &counted);
 }
 
