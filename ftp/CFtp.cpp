@@ -1,5 +1,6 @@
 #include "ftp/CFtp.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "TextFile.h"
 #include "ftp/INetCallback.h"
 #include "ftp/InetCodes.h"
 
@@ -50,9 +52,32 @@ struct ScopedLocalFile {
   }
 };
 
-}  // namespace
+// Whether `memory` lists `server` ("host:port") as one that completed TLS with this copy.
+bool RemembersTls(const std::filesystem::path& memory, const std::string& server) {
+  std::string known = ReadFileBytes(memory).value_or("");
+  for (size_t start = 0; start < known.size();) {
+    size_t end = known.find('\n', start);
+    if (end == std::string::npos) end = known.size();
+    std::string_view line(known.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line == server) return true;
+    start = end + 1;
+  }
+  return false;
+}
 
-namespace {
+void RememberTls(const std::filesystem::path& memory, const std::string& server) {
+  if (RemembersTls(memory, server)) return;
+  std::error_code ignored;
+  if (memory.has_parent_path()) std::filesystem::create_directories(memory.parent_path(), ignored);
+  WriteFileAtomically(memory, ReadFileBytes(memory).value_or("") + server + "\r\n");
+}
+
+std::string ServerKey(std::string host, int16_t port) {
+  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return Concat({host, ":", std::to_string(static_cast<uint16_t>(port))});
+}
+
 std::function<void()>& DefaultPump() {
   static std::function<void()> pump;
   return pump;
@@ -66,7 +91,8 @@ void CFtp::SetDefaultEventPump(std::function<void()> pump) {
 CFtp::CFtp()
     : statusContext_(INetCallback::RegisterContext(this)),
       pump_(DefaultPump()),
-      limits_(FtpLimits::Default()) {
+      limits_(FtpLimits::Default()),
+      tls_(ReadFtpTls()) {
   if (const char* caFile = std::getenv("VIMO_FTP_CA_FILE"); caFile != nullptr) caFile_ = caFile;
 }
 
@@ -158,6 +184,9 @@ bool CFtp::Connect(const std::string& RemoteHost, const std::string& UserName, c
   settings.context = statusContext_;
   settings.limits = limits_;
   settings.caFile = caFile_.string();
+  const std::string server = ServerKey(remoteHost_, port_);
+  const auto memory = tlsMemory_;
+  settings.requireTls = tls_ == FtpTls::Required || RemembersTls(memory, server);
   settings.waitPump = [this, alive] {
     if (!*alive || !pump_) return;
     auto pump = pump_;  // the pump may set another
@@ -165,6 +194,7 @@ bool CFtp::Connect(const std::string& RemoteHost, const std::string& UserName, c
   };
   auto session = inet::FtpSession::Connect(*internet_, settings);
   int32_t error = inet::LastError();
+  if (session != nullptr && session->UsesTls()) RememberTls(memory, server);
   if (!*alive) return session != nullptr;
   session_ = session;
   if (session_ == nullptr) ReportError(error);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "Settings.h"
 #include "ftp/CFtpFiles.h"
 #include "ftp/FtpBackend.h"
 #include "ftp/FtpLimits.h"
@@ -55,6 +56,12 @@ class CFtp : public IInetStatus {
   // empty means the system's authorities. New objects start with the environment variable
   // VIMO_FTP_CA_FILE (how the demo trusts its self-signed certificate).
   void SetTlsAuthorities(const std::filesystem::path& caFile) { caFile_ = caFile; }
+  // Whether the next Connect may log in without TLS; new objects start with the programs' setting
+  // (ReadFtpTls()). With FtpTls::Optional a server that once completed TLS with this copy is still
+  // refused unless it does so again: such servers are remembered, one "host:port" a line, in `memory`
+  // (new objects: "Data/tls-servers.txt" in the program folder).
+  void SetTls(FtpTls tls) { tls_ = tls; }
+  void SetTlsMemory(const std::filesystem::path& memory) { tlsMemory_ = memory; }
 
   bool IsConnected() const { return session_ != nullptr; }
   CFtpFiles& Files() { return files_; }
@@ -155,6 +162,8 @@ class CFtp : public IInetStatus {
   std::function<void()> pump_;
   FtpLimits limits_;
   std::filesystem::path caFile_;
+  FtpTls tls_;
+  std::filesystem::path tlsMemory_ = "Data/tls-servers.txt";
   // Cleared by the destructor, so that a call whose event handler destroyed the object can tell.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -497,6 +497,8 @@ struct FtpSession::State {
       return kErrorExtended;
     }
     if (code == CURLE_OK) return kNoError;
+    // A server that will not speak TLS when it must is refused for that, whatever it answered.
+    if (code == CURLE_USE_SSL_FAILED) return kErrorSecureChannel;
     // A server that turns us away (421 Too many connections, 530) says why; that is the error, not the
     // silence or the hang-up that follows it.
     if (lastReplyCode >= 400 && code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_WRITE_ERROR &&
@@ -510,7 +512,6 @@ struct FtpSession::State {
       case CURLE_SSL_CACERT_BADFILE:
         return kErrorInvalidCertificateAuthority;
       case CURLE_SSL_CONNECT_ERROR:
-      case CURLE_USE_SSL_FAILED:
         return kErrorSecureChannel;
       case CURLE_UNSUPPORTED_PROTOCOL:
         return kErrorUnrecognizedScheme;
@@ -745,6 +746,10 @@ std::shared_ptr<FtpSession> FtpSession::Connect(const InternetSettings& internet
   }
   state.loggedIn = true;
   return session;
+}
+
+bool FtpSession::UsesTls() const {
+  return state_->tlsActive;
 }
 
 bool FtpSession::Close() {

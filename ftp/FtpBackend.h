@@ -70,8 +70,9 @@ struct SessionSettings {
   FtpLimits limits;
   // Explicit TLS (AUTH TLS, then PBSZ 0 / PROT P for data) is used whenever the server accepts it, with
   // the server's certificate verified against the system's authorities, or against `caFile` when set.
-  // A failed verification fails the login; plain FTP is used only when the server refuses AUTH TLS (or
-  // never, with `requireTls`).
+  // A failed verification fails the login. With `requireTls` a server that refuses AUTH TLS is left
+  // before USER is sent, and one that refuses PROT P before any file moves (kErrorSecureChannel);
+  // without it, plain FTP is used with a server that refuses AUTH TLS.
   std::string caFile;
   bool requireTls = false;
   // Runs while a call waits on the network (every few tens of milliseconds), so that the caller's windows
@@ -91,6 +92,8 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   FtpSession(const FtpSession&) = delete;
   FtpSession& operator=(const FtpSession&) = delete;
 
+  // Whether the server took AUTH TLS, so that the session runs encrypted.
+  bool UsesTls() const;
   // Says goodbye and closes the control connection; later calls fail. Safe to call more than once.
   bool Close();
 

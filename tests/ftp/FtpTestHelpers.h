@@ -71,6 +71,7 @@ inline FtpLimits ShortLimits() {
 // Points `ftp` at `server` and logs in with its account.
 inline bool ConnectTo(CFtp& ftp, const RealFtpServer& server) {
   ftp.SetLimits(ShortLimits());
+  ftp.SetTls(FtpTls::Optional);
   ftp.Port(static_cast<int16_t>(server.port()));
   return ftp.Connect("127.0.0.1", server.user(), server.password());
 }

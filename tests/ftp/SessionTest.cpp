@@ -9,6 +9,7 @@ class Session : public testing::Test {
   void SetUp() override {
     ftp.SetListener(&listener);
     ftp.SetLimits(ShortLimits());
+    ftp.SetTls(FtpTls::Optional);
   }
   RecordingListener listener;
   CFtp ftp;
