@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -12,6 +13,15 @@
 #include "ftp/FtpBackend.h"
 #include "ftp/FtpLimits.h"
 #include "ftp/IInetStatus.h"
+
+// What one CFtp call came to: code 0 for success; otherwise the error code (InetCodes.h) and the text
+// that ErrorMsg carries for it. Converts to bool as the calls' plain results did. A failure the call
+// does not report (a cancelled chunked transfer, a failed existence check) is an outcome all the same.
+struct FtpOutcome {
+  int32_t code = 0;
+  std::string text;
+  operator bool() const { return code == 0; }  // NOLINT: the calls were bool before
+};
 
 // Receives the events of one CFtp object. All four are delivered synchronously, inside the CFtp call in
 // progress, on the caller's thread. A handler may call the same CFtp again (start the next transfer from
@@ -26,11 +36,13 @@ class CFtpListener {
   virtual void TransferCompleted() = 0;
 };
 
-// One FTP session. Every operation blocks until it is done (each wait is bounded, see FtpLimits) and
-// reports failure through the listener's ErrorMsg with a text beginning with "!" (local file problems in
-// the chunked transfers without it), returning false or an empty string; nothing throws except
-// CFtpFiles::Item. Remote names and all texts are Windows-1252 bytes, sent to the server unchanged; local
-// files are paths. Not copyable; destroying the object closes its connection. Single-threaded.
+// One FTP session. Every operation blocks until it is done (each wait is bounded, see FtpLimits), returns
+// its outcome (LastOutcome() for those that return something else) and reports a failure through the
+// listener's ErrorMsg with the outcome's text, which begins with "!" (local file problems in the chunked
+// transfers without it); nothing throws except CFtpFiles::Item. A call whose event handler destroyed
+// the object returns an outcome of its own, not the object's. Remote names and all texts are Windows-1252
+// bytes, sent to the server unchanged; local files are paths. Not copyable; destroying the object closes its
+// connection. Single-threaded.
 class CFtp : public IInetStatus {
  public:
   CFtp();
@@ -87,39 +99,41 @@ class CFtp : public IInetStatus {
   bool CancelTransfer() const { return cancelTransfer_; }
   void CancelTransfer(bool bln) { cancelTransfer_ = bln; }
 
+  // The outcome of the last call that has one (success before the first).
+  const FtpOutcome& LastOutcome() const { return lastOutcome_; }
   // The server's last reply (of any session in this program), or "" if there is none.
   std::string LastResponseInfo() const;
 
   // Empty arguments keep the stored values. An empty user name logs in as "anonymous" with the password
   // "guest", replacing any given password. A proxy name of blanks only means direct access.
-  bool Connect(const std::string& RemoteHost = "", const std::string& UserName = "",
-               const std::string& Password = "", const std::string& ProxyName = "");
-  void CloseConnection();
+  FtpOutcome Connect(const std::string& RemoteHost = "", const std::string& UserName = "",
+                     const std::string& Password = "", const std::string& ProxyName = "");
+  FtpOutcome CloseConnection();
 
   // Whether the server lists the name. A search that fails for any other reason than "no such name"
   // (a broken connection, say) answers true. Reports nothing except a missing session.
   bool FileExist(const std::string& sFileName);
   // Whole-file transfers. GetFile replaces the local file only once the whole file has arrived.
-  bool GetFile(const std::string& sRemoteFile, const std::filesystem::path& sLocalFile,
-               bool FailIfExists = false);
-  bool PutFile(const std::filesystem::path& sLocalFile, const std::string& sFileName);
+  FtpOutcome GetFile(const std::string& sRemoteFile, const std::filesystem::path& sLocalFile,
+                     bool FailIfExists = false);
+  FtpOutcome PutFile(const std::filesystem::path& sLocalFile, const std::string& sFileName);
   // Transfers in 1024-byte pieces, running the event pump between pieces and stopping when CancelTransfer
   // is set (DownloadFile never clears it; UploadFile clears it when the upload starts). A download that
   // fails or is cancelled leaves what it got in the local file.
-  bool DownloadFile(const std::string& RemoteFile, const std::filesystem::path& LocalFile);
-  bool UploadFile(const std::filesystem::path& LocalFile, const std::string& RemoteFile);
+  FtpOutcome DownloadFile(const std::string& RemoteFile, const std::filesystem::path& LocalFile);
+  FtpOutcome UploadFile(const std::filesystem::path& LocalFile, const std::string& RemoteFile);
   // Small text files in ASCII mode, into or out of a string.
-  bool ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer);
-  bool WriteAsciiFile(const std::string& RemoteFile, const std::string& Text);
+  FtpOutcome ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer);
+  FtpOutcome WriteAsciiFile(const std::string& RemoteFile, const std::string& Text);
 
   // Refills Files() with the entries matching Pattern (empty: the current directory).
-  bool ListDir(const std::string& Pattern = "", bool NoCache = false);
-  bool MakeDir(const std::string& DirectoryName);
-  bool ChangeDir(const std::string& sPath);
+  FtpOutcome ListDir(const std::string& Pattern = "", bool NoCache = false);
+  FtpOutcome MakeDir(const std::string& DirectoryName);
+  FtpOutcome ChangeDir(const std::string& sPath);
   std::string GetCurrDir();
-  bool DeleteFile(const std::string& sPath);
-  bool DeleteDir(const std::string& sPath);
-  bool RenFile(const std::string& sOldName, const std::string& sNewName);
+  FtpOutcome DeleteFile(const std::string& sPath);
+  FtpOutcome DeleteDir(const std::string& sPath);
+  FtpOutcome RenFile(const std::string& sOldName, const std::string& sNewName);
 
   // The backend's status notifications for this object's requests; turns them into events.
   void CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int32_t dwStatusInfoLength) override;
@@ -132,9 +146,17 @@ class CFtp : public IInetStatus {
   static std::string ProxyListFor(const std::string& proxyName, int16_t port);
 
  private:
-  // Raises "!No session" and answers false when there is no session.
-  bool HaveSession();
-  void ReportError(int32_t code);
+  // The outcome for an error code of the backend, its text from the error table or the server's reply.
+  static FtpOutcome OutcomeOf(int32_t code);
+  // An event handler destroyed the object: the call ends without touching it.
+  static FtpOutcome Gone();
+  // Keeps the outcome as the last one and raises ErrorMsg for a failure (when `raise`); returns it. The
+  // object may be gone when this returns.
+  FtpOutcome Conclude(FtpOutcome outcome, bool raise = true);
+  FtpOutcome ReportError(int32_t code);
+  FtpOutcome NoSession();
+  FtpOutcome ReceivePieces(inet::FtpFileHandle& remote, std::FILE* file, int& localError);
+  FtpOutcome SendPieces(inet::FtpFileHandle& remote, std::FILE* file, uintmax_t length, bool& localOk);
   void RaiseErrorMsg(const std::string& text);
   void RaiseStatusMsg(const std::string& text);
   void LookupExpectedSize(const std::string& remoteName);
@@ -157,6 +179,7 @@ class CFtp : public IInetStatus {
   bool showAllMessages_ = false;
   bool cancelTransfer_ = false;
   int32_t sentCount_ = 0;
+  FtpOutcome lastOutcome_;
 
   CFtpListener* listener_ = nullptr;
   std::function<void()> pump_;
