@@ -52,34 +52,13 @@ struct ScopedLocalFile {
   }
 };
 
-// Whether `memory` lists `server` ("host:port") as one that completed TLS with this copy.
-bool RemembersTls(const std::filesystem::path& memory, const std::string& server) {
-  std::string known = ReadFileBytes(memory).value_or("");
-  for (size_t start = 0; start < known.size();) {
-    size_t end = known.find('\n', start);
-    if (end == std::string::npos) end = known.size();
-    std::string_view line(known.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line == server) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-void RememberTls(const std::filesystem::path& memory, const std::string& server) {
-  if (RemembersTls(memory, server)) return;
-  std::error_code ignored;
-  if (memory.has_parent_path()) std::filesystem::create_directories(memory.parent_path(), ignored);
-  WriteFileAtomically(memory, ReadFileBytes(memory).value_or("") + server + "\r\n");
-}
-
 std::string ServerKey(std::string host, int16_t port) {
   for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return Concat({host, ":", std::to_string(static_cast<uint16_t>(port))});
 }
 
 std::function<void()>& DefaultPump() {
-  static std::function<void()> pump;
+  static std::function<void()> pump;  // what new objects start with
   return pump;
 }
 }  // namespace
@@ -193,7 +172,7 @@ FtpOutcome CFtp::Connect(const std::string& RemoteHost, const std::string& UserN
   settings.caFile = caFile_.string();
   const std::string server = ServerKey(remoteHost_, port_);
   const auto memory = tlsMemory_;
-  settings.requireTls = tls_ == FtpTls::Required || RemembersTls(memory, server);
+  settings.requireTls = tls_ == FtpTls::Required || FileHasLine(memory, server);
   settings.waitPump = [this, alive] {
     if (!*alive || !pump_) return;
     auto pump = pump_;  // the pump may set another
@@ -201,7 +180,7 @@ FtpOutcome CFtp::Connect(const std::string& RemoteHost, const std::string& UserN
   };
   auto session = inet::FtpSession::Connect(*internet_, settings);
   int32_t error = inet::LastError();
-  if (session != nullptr && session->UsesTls()) RememberTls(memory, server);
+  if (session != nullptr && session->UsesTls()) AddLineToFile(memory, server);
   if (!*alive) return OutcomeOf(session != nullptr ? inet::kNoError : error);
   session_ = session;
   return ReportError(session_ != nullptr ? inet::kNoError : error);
@@ -471,13 +450,13 @@ FtpOutcome CFtp::ListDir(const std::string& Pattern, bool NoCache) {
 
 FtpOutcome CFtp::MakeDir(const std::string& DirectoryName) {
   if (session_ == nullptr) return NoSession();
-  std::shared_ptr(session_)->CreateDirectory(DirectoryName);
+  std::shared_ptr(session_)->Command("MKD", DirectoryName);
   return ReportError(inet::LastError());
 }
 
 FtpOutcome CFtp::ChangeDir(const std::string& sPath) {
   if (session_ == nullptr) return NoSession();
-  std::shared_ptr(session_)->SetCurrentDirectory(sPath);
+  std::shared_ptr(session_)->Command("CWD", sPath);
   return ReportError(inet::LastError());
 }
 
@@ -494,13 +473,13 @@ std::string CFtp::GetCurrDir() {
 
 FtpOutcome CFtp::DeleteFile(const std::string& sPath) {
   if (session_ == nullptr) return NoSession();
-  std::shared_ptr(session_)->DeleteFile(sPath);
+  std::shared_ptr(session_)->Command("DELE", sPath);
   return ReportError(inet::LastError());
 }
 
 FtpOutcome CFtp::DeleteDir(const std::string& sPath) {
   if (session_ == nullptr) return NoSession();
-  std::shared_ptr(session_)->RemoveDirectory(sPath);
+  std::shared_ptr(session_)->Command("RMD", sPath);
   return ReportError(inet::LastError());
 }
 
@@ -525,109 +504,97 @@ void CFtp::ProgressStep() {
   if (listener_ != nullptr) listener_->TransferProgress(percent, bytesReceived_, fileSize_);
 }
 
+namespace {
+
+// Notifications whose message is a fixed text, or the status text between a prefix and a suffix.
+struct StatusText {
+  int32_t status;
+  const char* prefix;
+  const char* suffix;
+  bool withText;
+};
+constexpr StatusText kStatusTexts[] = {
+    {inet::kStatusResolvingName, "Resolving address for '", "'", true},
+    {inet::kStatusNameResolved, "Address resolved: '", "'", true},
+    {inet::kStatusConnectingToServer, "Connecting to '", "'", true},
+    {inet::kStatusConnectedToServer, "Connected to '", "'", true},
+    {inet::kStatusRedirect, "Request redirected to ", "", true},
+    {inet::kStatusClosingConnection, "Closing connection...", "", false},
+    {inet::kStatusConnectionClosed, "Connection closed", "", false},
+    {inet::kStatusDetectingProxy, "Detecting proxy", "", false},
+    {inet::kStatusRequestComplete, "Request completed", "", false},
+    {inet::kStatusIntermediateResponse, "Receiving intermediate status message", "", false},
+};
+constexpr std::pair<int32_t, const char*> kStateChangeTexts[] = {
+    {1, "Connected state moved between secure and nonsecure site"},
+    {2, "Disconnected from network"},
+    {16, "Disconnected by user request"},
+    {256, "No network requests are being made (by Wininet)"},
+    {512, "Network requests are being made (by Wininet)"},
+};
+
+}  // namespace
+
 void CFtp::CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int32_t dwStatusInfoLength) {
-  auto alive = alive_;
-  auto text = [&] {
-    if (lpvStatusInfo == nullptr || dwStatusInfoLength <= 0) return std::string();
-    std::string raw(static_cast<const char*>(lpvStatusInfo), static_cast<size_t>(dwStatusInfoLength));
-    return CutAtNul(raw);
-  };
-  auto count = [&] {
-    int32_t value = 0;
-    if (lpvStatusInfo != nullptr && dwStatusInfoLength >= static_cast<int32_t>(sizeof value)) {
-      std::memcpy(&value, lpvStatusInfo, sizeof value);
-    }
-    return value;
-  };
-  bool moving = transferState_ == kDownloading || transferState_ == kUploading;
+  std::string text;
+  if (lpvStatusInfo != nullptr && dwStatusInfoLength > 0) {
+    text = CutAtNul(
+        std::string(static_cast<const char*>(lpvStatusInfo), static_cast<size_t>(dwStatusInfoLength)));
+  }
+  int32_t count = 0;
+  if (lpvStatusInfo != nullptr && dwStatusInfoLength >= static_cast<int32_t>(sizeof count)) {
+    std::memcpy(&count, lpvStatusInfo, sizeof count);
+  }
   std::string message;
-  switch (dwInternetStatus) {
-    case inet::kStatusResolvingName:
-      message = Concat({"Resolving address for '", text(), "'"});
-      break;
-    case inet::kStatusNameResolved:
-      message = Concat({"Address resolved: '", text(), "'"});
-      break;
-    case inet::kStatusConnectingToServer:
-      message = Concat({"Connecting to '", text(), "'"});
-      break;
-    case inet::kStatusConnectedToServer:
-      message = Concat({"Connected to '", text(), "'"});
-      break;
+  for (const auto& row : kStatusTexts) {
+    if (row.status == dwInternetStatus) message = Concat({row.prefix, row.withText ? text : "", row.suffix});
+  }
+  if (dwInternetStatus == inet::kStatusStateChange) {
+    for (const auto& [state, stateText] : kStateChangeTexts) {
+      if (state == count) message = stateText;
+    }
+  }
+  auto alive = alive_;
+  if (!CountedStatus(dwInternetStatus, count, message) || !*alive) return;
+  if (!message.empty()) RaiseStatusMsg(message);
+}
+
+bool CFtp::CountedStatus(int32_t status, int32_t count, std::string& message) {
+  auto alive = alive_;
+  bool moving = transferState_ == kDownloading || transferState_ == kUploading;
+  auto chatty = [&](std::initializer_list<std::string_view> pieces) {
+    if (showAllMessages_) message = Concat(pieces);
+  };
+  std::string number = std::to_string(count);
+  switch (status) {
     case inet::kStatusSendingRequest:
-      if (moving) {
-        ProgressStep();
-        if (!*alive) return;
-      } else if (showAllMessages_) {
-        message = Concat({"Sending request: ", std::to_string(count()), " bytes"});
-      }
+      if (!moving) chatty({"Sending request: ", number, " bytes"});
+      if (moving) ProgressStep();
       break;
     case inet::kStatusRequestSent:
-      if (transferState_ == kUploading) sentCount_ = count();
-      if (showAllMessages_) message = Concat({"Request sent: ", std::to_string(count()), " bytes"});
+      if (transferState_ == kUploading) sentCount_ = count;
+      chatty({"Request sent: ", number, " bytes"});
       break;
     case inet::kStatusReceivingResponse:
-      if (showAllMessages_) message = "Waiting for response...";
+      chatty({"Waiting for response..."});
       break;
     case inet::kStatusResponseReceived:
-      bytesReceived_ += count();
-      if (transferState_ != kDownloading && showAllMessages_) {
-        message = Concat({"Response received: ", std::to_string(count()), " bytes"});
-      }
-      break;
-    case inet::kStatusClosingConnection:
-      message = "Closing connection...";
-      break;
-    case inet::kStatusConnectionClosed:
-      message = "Connection closed";
+      bytesReceived_ += count;
+      if (transferState_ != kDownloading) chatty({"Response received: ", number, " bytes"});
       break;
     case inet::kStatusHandleCreated:
-      if (showAllMessages_) message = Concat({"Handle created: ", std::to_string(count())});
+      chatty({"Handle created: ", number});
       break;
     case inet::kStatusHandleClosing:
-      if (showAllMessages_) message = "Handle closed";
-      if (moving) {
-        transferState_ = 0;
-        if (listener_ != nullptr) listener_->TransferCompleted();
-        if (!*alive) return;
-        bytesReceived_ = 0;
-      }
-      break;
-    case inet::kStatusDetectingProxy:
-      message = "Detecting proxy";
-      break;
-    case inet::kStatusRequestComplete:
-      message = "Request completed";
-      break;
-    case inet::kStatusRedirect:
-      message = Concat({"Request redirected to ", text()});
-      break;
-    case inet::kStatusIntermediateResponse:
-      message = "Receiving intermediate status message";
-      break;
-    case inet::kStatusStateChange:
-      switch (count()) {
-        case 1:
-          message = "Connected state moved between secure and nonsecure site";
-          break;
-        case 2:
-          message = "Disconnected from network";
-          break;
-        case 16:
-          message = "Disconnected by user request";
-          break;
-        case 256:
-          message = "No network requests are being made (by Wininet)";
-          break;
-        case 512:
-          message = "Network requests are being made (by Wininet)";
-          break;
-        default:
-          break;
-      }
+      chatty({"Handle closed"});
+      if (!moving) break;
+      transferState_ = 0;
+      if (listener_ != nullptr) listener_->TransferCompleted();
+      if (!*alive) return false;
+      bytesReceived_ = 0;
       break;
     default:
       break;
   }
-  if (!message.empty()) RaiseStatusMsg(message);
+  return *alive;
 }

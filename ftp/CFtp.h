@@ -14,9 +14,8 @@
 #include "ftp/FtpLimits.h"
 #include "ftp/IInetStatus.h"
 
-// What one CFtp call came to: code 0 for success; otherwise the error code (InetCodes.h) and the text
-// that ErrorMsg carries for it. Converts to bool as the calls' plain results did. A failure the call
-// does not report (a cancelled chunked transfer, a failed existence check) is an outcome all the same.
+// What one CFtp call came to: code 0, or the error code (InetCodes.h) and the text ErrorMsg carries for
+// it (also for failures that raise no event: a cancelled chunked transfer, a failed existence check).
 struct FtpOutcome {
   int32_t code = 0;
   std::string text;
@@ -42,7 +41,7 @@ class CFtpListener {
 // transfers without it); nothing throws except CFtpFiles::Item. A call whose event handler destroyed
 // the object returns an outcome of its own, not the object's. Remote names and all texts are Windows-1252
 // bytes, sent to the server unchanged; local files are paths. Not copyable; destroying the object closes its
-// connection. Single-threaded.
+// connection. Each object belongs to the thread that uses it; objects on different threads are independent.
 class CFtp : public IInetStatus {
  public:
   CFtp();
@@ -68,9 +67,8 @@ class CFtp : public IInetStatus {
   // empty means the system's authorities. New objects start with the environment variable
   // VIMO_FTP_CA_FILE (how the demo trusts its self-signed certificate).
   void SetTlsAuthorities(const std::filesystem::path& caFile) { caFile_ = caFile; }
-  // Whether the next Connect may log in without TLS; new objects start with the programs' setting
-  // (ReadFtpTls()). With FtpTls::Optional a server that once completed TLS with this copy is still
-  // refused unless it does so again: such servers are remembered, one "host:port" a line, in `memory`
+  // Whether the next Connect may log in without TLS (new objects: ReadFtpTls()). Even if it may, a server
+  // that once completed TLS with this copy must do so again: `memory` keeps them, one "host:port" a line
   // (new objects: "Data/tls-servers.txt" in the program folder).
   void SetTls(FtpTls tls) { tls_ = tls; }
   void SetTlsMemory(const std::filesystem::path& memory) { tlsMemory_ = memory; }
@@ -99,9 +97,8 @@ class CFtp : public IInetStatus {
   bool CancelTransfer() const { return cancelTransfer_; }
   void CancelTransfer(bool bln) { cancelTransfer_ = bln; }
 
-  // The outcome of the last call that has one (success before the first).
-  const FtpOutcome& LastOutcome() const { return lastOutcome_; }
-  // The server's last reply (of any session in this program), or "" if there is none.
+  const FtpOutcome& LastOutcome() const { return lastOutcome_; }  // success before the first call
+  // The server's last reply (of any session on this thread), or "" if there is none.
   std::string LastResponseInfo() const;
 
   // Empty arguments keep the stored values. An empty user name logs in as "anonymous" with the password
@@ -161,6 +158,9 @@ class CFtp : public IInetStatus {
   void RaiseStatusMsg(const std::string& text);
   void LookupExpectedSize(const std::string& remoteName);
   void ProgressStep();
+  // The side of a notification that counts or ends a transfer; sets the chatty messages. False when
+  // an event handler destroyed the object.
+  bool CountedStatus(int32_t status, int32_t count, std::string& message);
 
   std::shared_ptr<inet::FtpSession> session_;
   std::optional<inet::InternetSettings> internet_;

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -26,9 +27,11 @@
 namespace inet {
 namespace {
 
-int32_t g_lastError = 0;
-std::string g_lastResponse;
-uintptr_t g_nextHandleId = 1;
+// Like the platform's, the last error and reply belong to the calling thread; sessions on different
+// threads do not share them.
+thread_local int32_t g_lastError = 0;
+thread_local std::string g_lastResponse;
+std::atomic<uintptr_t> g_nextHandleId{1};
 
 uintptr_t NewHandleId() {
   return g_nextHandleId++;
@@ -90,6 +93,54 @@ int32_t LocalErrorFromErrno(int error, bool creating) {
   }
 }
 
+// libcurl's results that stand for one error of ours, whatever the server said before.
+constexpr std::pair<CURLcode, int32_t> kOwnErrors[] = {
+    {CURLE_OK, kNoError},
+    {CURLE_USE_SSL_FAILED, kErrorSecureChannel},  // a server that will not speak TLS when it must
+    {CURLE_ABORTED_BY_CALLBACK, kErrorOperationCancelled},
+    {CURLE_WRITE_ERROR, kErrorWriteFault},
+    {CURLE_READ_ERROR, kErrorReadFault},
+};
+// Those that a negative reply before them explains better.
+constexpr std::pair<CURLcode, int32_t> kTransportErrors[] = {
+    {CURLE_PEER_FAILED_VERIFICATION, kErrorInvalidCertificateAuthority},
+    {CURLE_SSL_CACERT_BADFILE, kErrorInvalidCertificateAuthority},
+    {CURLE_SSL_CONNECT_ERROR, kErrorSecureChannel},
+    {CURLE_UNSUPPORTED_PROTOCOL, kErrorUnrecognizedScheme},
+    {CURLE_URL_MALFORMAT, kErrorInvalidUrl},
+    {CURLE_COULDNT_RESOLVE_PROXY, kErrorNameNotResolved},
+    {CURLE_COULDNT_RESOLVE_HOST, kErrorNameNotResolved},
+    {CURLE_COULDNT_CONNECT, kErrorCannotConnect},
+    {CURLE_OPERATION_TIMEDOUT, kErrorTimeout},
+    {CURLE_FTP_ACCEPT_TIMEOUT, kErrorTimeout},
+    {CURLE_OUT_OF_MEMORY, kErrorNotEnoughMemory},
+    {CURLE_PROXY, kErrorInvalidProxyRequest},
+    {CURLE_SEND_ERROR, kErrorConnectionAborted},
+    {CURLE_RECV_ERROR, kErrorConnectionAborted},
+    {CURLE_GOT_NOTHING, kErrorConnectionAborted},
+    {CURLE_PARTIAL_FILE, kErrorConnectionAborted},
+    {CURLE_WEIRD_SERVER_REPLY, kErrorConnectionAborted},
+    {CURLE_FTP_ACCEPT_FAILED, kErrorConnectionAborted},
+    {CURLE_FTP_CANT_GET_HOST, kErrorConnectionAborted},
+};
+
+// Our error for libcurl's result of a request, given the server's last reply code and the local file
+// error of the request (0 if none).
+int32_t ErrorForResult(CURLcode code, int lastReplyCode, int32_t localError) {
+  for (auto [result, error] : kOwnErrors) {
+    if (result != code) continue;
+    bool local = code == CURLE_WRITE_ERROR || code == CURLE_READ_ERROR;
+    return local && localError != 0 ? localError : error;
+  }
+  // A server that turns us away (421 Too many connections, 530) says why; that is the error, not the
+  // silence or the hang-up that follows it.
+  if (lastReplyCode >= 400) return kErrorExtended;
+  for (auto [result, error] : kTransportErrors) {
+    if (result == code) return error;
+  }
+  return kErrorInternal;
+}
+
 // How long a closing session waits for the server to answer its goodbye (the shortest libcurl allows).
 constexpr long kGoodbyeSeconds = 1;
 
@@ -100,6 +151,10 @@ constexpr auto kBusyPause = std::chrono::milliseconds(150);
 // How much of a download closed early is read on and dropped to keep the connection.
 constexpr uint64_t kDrainBytes = 256 * 1024;
 constexpr auto kDrainTime = std::chrono::seconds(2);
+
+std::string CommandLine(std::string_view verb, std::string_view argument) {
+  return std::string(verb) + " " + std::string(argument);
+}
 
 long WholeSeconds(std::chrono::milliseconds duration) {
   auto seconds = (duration.count() + 999) / 1000;
@@ -149,11 +204,7 @@ struct CallState {
   const char* capExceeded = nullptr;  // what went past its cap in this call
   uint64_t overflow = 0;
   std::chrono::steady_clock::time_point overflowStart;
-  // The commands of RunCommands and the replies each got.
-  std::vector<std::string> quoteCommands;
-  size_t quoteSent = 0;
-  bool awaitingQuoteReply = false;
-  std::vector<std::pair<int, std::string>> quoteReplies;
+  std::vector<std::pair<int, std::string>> requestReplies;  // those after the login, in order
 
   // Where data goes and comes from.
   std::FILE* localFile = nullptr;
@@ -170,8 +221,9 @@ struct CallState {
   CURLcode transferResult = CURLE_OK;
 };
 
-// Everything a session needs while libcurl runs; the callbacks see it through their user pointer.
-struct FtpSession::State {
+// A session's connection as libcurl's callbacks see it (through their user pointer): what the session
+// holds, and what its callbacks make of the dialogue and the data.
+struct Wire {
   InternetSettings internet;
   SessionSettings settings;
   CURL* easy = nullptr;
@@ -180,7 +232,7 @@ struct FtpSession::State {
   bool added = false;  // easy is in multi
   bool loggedIn = false;
   bool connectionLost = false;
-  bool pieceOpen = false;  // a remote file is open for reading or call.writing
+  bool pieceOpen = false;  // a remote file is open for reading or writing
   bool tlsActive = false;  // the server took AUTH TLS: the session runs encrypted
   uint64_t downloadCap = 0;
   std::chrono::steady_clock::time_point lastPump;
@@ -218,10 +270,8 @@ struct FtpSession::State {
     call.lastReplyCode = call.replies.Code();
     // 234 answers AUTH only: the control connection turns to TLS now.
     if (call.lastReplyCode == 234) tlsActive = true;
-    if (call.awaitingQuoteReply) {
-      call.awaitingQuoteReply = false;
-      call.quoteReplies.emplace_back(call.lastReplyCode, call.replies.Text());
-    }
+    // Past the login a request of plain commands hears only the replies to them.
+    if (call.requesting) call.requestReplies.emplace_back(call.lastReplyCode, call.replies.Text());
     if (call.lastReplyCode >= 100 && call.lastReplyCode < 200 && !call.transferAccepted) {
       call.transferAccepted = true;
       if (call.transferHandleId != 0) {
@@ -233,30 +283,22 @@ struct FtpSession::State {
 
   // Every line the server sends on the control connection arrives here, as libcurl documents.
   static size_t OnHeader(char* data, size_t, size_t size, void* user) {
-    static_cast<State*>(user)->OnReplyLine(std::string_view(data, size));
+    static_cast<Wire*>(user)->OnReplyLine(std::string_view(data, size));
     return size;
   }
 
   // libcurl has its control connection (logged in, or reused) and starts the request: every socket it
   // opens from here on is a data connection.
   static int OnRequestStart(void* user, char*, char*, int, int) {
-    static_cast<State*>(user)->call.requesting = true;
+    static_cast<Wire*>(user)->call.requesting = true;
     return CURL_PREREQFUNC_OK;
   }
 
-  static int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+  static int OnDebug(CURL*, curl_infotype type, char*, size_t size, void* user) {
+    auto* self = static_cast<Wire*>(user);
     int32_t count = static_cast<int32_t>(size);
     switch (type) {
       case CURLINFO_HEADER_OUT:
-        if (self->call.quoteSent < self->call.quoteCommands.size()) {
-          std::string_view sent(data, size);
-          while (!sent.empty() && (sent.back() == '\n' || sent.back() == '\r')) sent.remove_suffix(1);
-          if (sent == std::string_view(self->call.quoteCommands[self->call.quoteSent]).substr(1)) {
-            ++self->call.quoteSent;
-            self->call.awaitingQuoteReply = true;
-          }
-        }
         self->NotifyCount(kStatusSendingRequest, count);
         self->NotifyCount(kStatusRequestSent, count);
         self->NotifyEmpty(kStatusReceivingResponse);
@@ -277,7 +319,7 @@ struct FtpSession::State {
   }
 
   static curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     bool control = !self->call.requesting;
     if (control && self->loggedIn) {
       // The session's connection is gone; making a new one would land in the login folder unnoticed.
@@ -309,7 +351,7 @@ struct FtpSession::State {
   }
 
   static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     return self->closeRequested ? 1 : 0;
   }
 
@@ -330,7 +372,7 @@ struct FtpSession::State {
   }
 
   static size_t WriteToFile(char* data, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     bool stop = false;
     bool keep = self->Keep(size, self->call.downloaded, self->downloadCap, "download", stop);
     if (stop) return 0;
@@ -344,7 +386,7 @@ struct FtpSession::State {
   }
 
   static size_t ReadFromFile(char* buffer, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     size_t read = std::fread(buffer, 1, size, self->call.localFile);
     if (read == 0 && std::ferror(self->call.localFile)) {
       self->call.localError = kErrorReadFault;
@@ -354,7 +396,7 @@ struct FtpSession::State {
   }
 
   static size_t WriteToText(char* data, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     bool stop = false;
     bool keep =
         self->Keep(size, self->call.textSink->size(), self->settings.limits.maxListingBytes, "listing", stop);
@@ -364,7 +406,7 @@ struct FtpSession::State {
   }
 
   static size_t WriteToReceived(char* data, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     if (self->call.discarding) {
       self->call.discarded += size;
       return size;
@@ -379,7 +421,7 @@ struct FtpSession::State {
   }
 
   static size_t ReadFromPending(char* buffer, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     size_t left = self->call.pending.size() - self->call.pendingOffset;
     if (left == 0) return self->call.endOfUpload ? 0 : CURL_READFUNC_PAUSE;
     size_t take = std::min(left, size);
@@ -391,7 +433,10 @@ struct FtpSession::State {
     }
     return take;
   }
+};
 
+// Everything a session needs while libcurl runs: the wire, and how requests are set up and driven on it.
+struct FtpSession::State : Wire {
   // Resets the easy handle (its connection stays) and points it at `remotePath` on the server.
   void Prepare(std::string_view remotePath) {
     curl_easy_reset(easy);
@@ -402,20 +447,20 @@ struct FtpSession::State {
     curl_easy_setopt(easy, CURLOPT_USERNAME, settings.user.c_str());
     curl_easy_setopt(easy, CURLOPT_PASSWORD, settings.password.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &State::OnHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &State::OnRequestStart);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Wire::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, static_cast<Wire*>(this));
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Wire::OnRequestStart);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, static_cast<Wire*>(this));
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);  // the commands and data counts come as debug output
-    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &State::OnDebug);
-    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &State::OnOpenSocket);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &State::OnCloseSocket);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Wire::OnDebug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, static_cast<Wire*>(this));
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Wire::OnOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, static_cast<Wire*>(this));
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Wire::OnCloseSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, static_cast<Wire*>(this));
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &State::OnProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Wire::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, static_cast<Wire*>(this));
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(settings.limits.connectTimeout.count()));
     long stallSeconds = WholeSeconds(settings.limits.stallTimeout);
@@ -451,11 +496,12 @@ struct FtpSession::State {
     curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 1L);
   }
 
-  void SetTransferType(curl_slist*& commands, int32_t flags) {
+  void SetTransferType(int32_t flags) {
     // libcurl's own ASCII mode rewrites line ends; our files are already in wire form, so curl moves
     // bytes in binary and only the server is told the type.
-    commands = curl_slist_append(commands, (flags & 3) == kTransferTypeAscii ? "TYPE A" : "TYPE I");
-    curl_easy_setopt(easy, CURLOPT_PREQUOTE, commands);
+    static curl_slist* const kAscii = curl_slist_append(nullptr, "TYPE A");
+    static curl_slist* const kBinary = curl_slist_append(nullptr, "TYPE I");
+    curl_easy_setopt(easy, CURLOPT_PREQUOTE, (flags & 3) == kTransferTypeAscii ? kAscii : kBinary);
   }
 
   int32_t ErrorFromCurl(CURLcode code) {
@@ -465,61 +511,7 @@ struct FtpSession::State {
                        " may hold; the transfer was stopped.\r\n";
       return kErrorExtended;
     }
-    if (code == CURLE_OK) return kNoError;
-    // A server that will not speak TLS when it must is refused for that, whatever it answered.
-    if (code == CURLE_USE_SSL_FAILED) return kErrorSecureChannel;
-    // A server that turns us away (421 Too many connections, 530) says why; that is the error, not the
-    // silence or the hang-up that follows it.
-    if (call.lastReplyCode >= 400 && code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_WRITE_ERROR &&
-        code != CURLE_READ_ERROR) {
-      return kErrorExtended;
-    }
-    switch (code) {
-      case CURLE_OK:
-        return kNoError;
-      case CURLE_PEER_FAILED_VERIFICATION:
-      case CURLE_SSL_CACERT_BADFILE:
-        return kErrorInvalidCertificateAuthority;
-      case CURLE_SSL_CONNECT_ERROR:
-        return kErrorSecureChannel;
-      case CURLE_UNSUPPORTED_PROTOCOL:
-        return kErrorUnrecognizedScheme;
-      case CURLE_URL_MALFORMAT:
-        return kErrorInvalidUrl;
-      case CURLE_COULDNT_RESOLVE_PROXY:
-      case CURLE_COULDNT_RESOLVE_HOST:
-        return kErrorNameNotResolved;
-      case CURLE_COULDNT_CONNECT:
-        return kErrorCannotConnect;
-      case CURLE_OPERATION_TIMEDOUT:
-      case CURLE_FTP_ACCEPT_TIMEOUT:
-        return kErrorTimeout;
-      case CURLE_ABORTED_BY_CALLBACK:
-        return kErrorOperationCancelled;
-      case CURLE_WRITE_ERROR:
-        return call.localError != 0 ? call.localError : kErrorWriteFault;
-      case CURLE_READ_ERROR:
-        return call.localError != 0 ? call.localError : kErrorReadFault;
-      case CURLE_OUT_OF_MEMORY:
-        return kErrorNotEnoughMemory;
-      case CURLE_PROXY:
-        return kErrorInvalidProxyRequest;
-      default:
-        break;
-    }
-    if (call.lastReplyCode >= 400) return kErrorExtended;
-    switch (code) {
-      case CURLE_SEND_ERROR:
-      case CURLE_RECV_ERROR:
-      case CURLE_GOT_NOTHING:
-      case CURLE_PARTIAL_FILE:
-      case CURLE_WEIRD_SERVER_REPLY:
-      case CURLE_FTP_ACCEPT_FAILED:
-      case CURLE_FTP_CANT_GET_HOST:
-        return kErrorConnectionAborted;
-      default:
-        return kErrorInternal;
-    }
+    return ErrorForResult(code, call.lastReplyCode, call.localError);
   }
 
   // Runs one request that needs no data connection: the commands go out before anything else.
@@ -528,18 +520,15 @@ struct FtpSession::State {
   int32_t RunCommands(const std::vector<std::string>& commands) {
     Prepare("");
     curl_slist* list = nullptr;
-    for (const auto& command : commands) {
-      call.quoteCommands.push_back("*" + command);
-      list = curl_slist_append(list, call.quoteCommands.back().c_str());
-    }
+    for (const auto& command : commands) list = curl_slist_append(list, ("*" + command).c_str());
     curl_easy_setopt(easy, CURLOPT_QUOTE, list);
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     CURLcode result = Perform();
     curl_slist_free_all(list);
     int32_t error = ErrorFromCurl(result);
     if (error != kNoError) return error;
-    if (call.quoteReplies.size() < commands.size()) return kErrorConnectionAborted;
-    for (const auto& [code, text] : call.quoteReplies) {
+    if (call.requestReplies.size() < commands.size()) return kErrorConnectionAborted;
+    for (const auto& [code, text] : call.requestReplies) {
       if (code >= 400 || code < 100) {
         g_lastResponse = text;
         call.lastReplyCode = code;
@@ -633,9 +622,9 @@ struct FtpSession::State {
     return error == kNoError;
   }
 
-  // The goodbye's call.reply tells us nothing, so a server that has gone quiet must not hold a closing (often
+  // The goodbye's reply tells us nothing, so a server that has gone quiet must not hold a closing (often
   // a destructor, at program end, or the end of a piecewise transfer) for the whole stall bound.
-  // libcurl says goodbye from the connection cache of a multi handle, which takes its call.reply bound from
+  // libcurl says goodbye from the connection cache of a multi handle, which takes its reply bound from
   // the last request added to it; this readies the easy handle to hand over the short bound.
   void PrepareGoodbye() {
     curl_easy_reset(easy);
@@ -752,16 +741,14 @@ bool FtpSession::GetFile(std::string_view remote, const std::filesystem::path& l
   if (file == nullptr) return state.Finish(LocalErrorFromErrno(errno, true), false);
 
   state.Prepare(remote);
-  curl_slist* type = nullptr;
-  state.SetTransferType(type, flags);
+  state.SetTransferType(flags);
   state.call.localFile = file;
   state.call.countDataAsRequests = true;
   state.call.transferHandleId = NewHandleId();
-  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToFile);
-  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &Wire::WriteToFile);
+  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, static_cast<Wire*>(&state));
   curl_easy_setopt(state.easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
   CURLcode result = state.Perform();
-  curl_slist_free_all(type);
   int32_t error = state.ErrorFromCurl(result);
   if (std::fclose(file) != 0 && error == kNoError) error = kErrorWriteFault;
   if (error == kNoError) {
@@ -785,17 +772,15 @@ bool FtpSession::PutFile(const std::filesystem::path& local, std::string_view re
   auto size = std::filesystem::file_size(local, sizeError);
 
   state.Prepare(remote);
-  curl_slist* type = nullptr;
-  state.SetTransferType(type, flags);
+  state.SetTransferType(flags);
   state.call.localFile = file;
   state.call.transferHandleId = NewHandleId();
   curl_easy_setopt(state.easy, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &State::ReadFromFile);
-  curl_easy_setopt(state.easy, CURLOPT_READDATA, &state);
+  curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &Wire::ReadFromFile);
+  curl_easy_setopt(state.easy, CURLOPT_READDATA, static_cast<Wire*>(&state));
   if (!sizeError) curl_easy_setopt(state.easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
   curl_easy_setopt(state.easy, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024L);
   CURLcode result = state.Perform();
-  curl_slist_free_all(type);
   std::fclose(file);
   return state.Finish(state.ErrorFromCurl(result), state.call.transferAccepted);
 }
@@ -811,19 +796,16 @@ std::unique_ptr<FtpFileHandle> FtpSession::OpenFile(std::string_view remote, uin
     return nullptr;
   }
   state.Prepare(remote);
-  static curl_slist* const kAsciiType = curl_slist_append(nullptr, "TYPE A");
-  static curl_slist* const kBinaryType = curl_slist_append(nullptr, "TYPE I");
-  curl_easy_setopt(state.easy, CURLOPT_PREQUOTE,
-                   (flags & 3) == kTransferTypeAscii ? kAsciiType : kBinaryType);
+  state.SetTransferType(flags);
   state.call.writing = writing;
   if (writing) {
     curl_easy_setopt(state.easy, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &State::ReadFromPending);
-    curl_easy_setopt(state.easy, CURLOPT_READDATA, &state);
+    curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &Wire::ReadFromPending);
+    curl_easy_setopt(state.easy, CURLOPT_READDATA, static_cast<Wire*>(&state));
   } else {
     state.call.countDataAsRequests = true;
-    curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToReceived);
-    curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+    curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &Wire::WriteToReceived);
+    curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, static_cast<Wire*>(&state));
   }
   state.pieceOpen = true;
   state.Attach();
@@ -860,8 +842,8 @@ std::unique_ptr<FtpFindHandle> FtpSession::FindFirstFile(std::string_view patter
   std::string command = pattern.empty() ? std::string("LIST") : "LIST " + std::string(pattern);
   curl_easy_setopt(state.easy, CURLOPT_CUSTOMREQUEST, command.c_str());
   state.call.textSink = &listing;
-  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToText);
-  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &Wire::WriteToText);
+  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, static_cast<Wire*>(&state));
   CURLcode result = state.Perform();
   int32_t error = state.ErrorFromCurl(result);
   // The server says "no such file" when nothing matches: for a search that is simply the end.
@@ -883,12 +865,6 @@ std::unique_ptr<FtpFindHandle> FtpSession::FindFirstFile(std::string_view patter
       new FtpFindHandle(std::move(entries), state.internet.callback, id, context));
 }
 
-namespace {
-std::string Command(std::string_view verb, std::string_view argument) {
-  return std::string(verb) + " " + std::string(argument);
-}
-}  // namespace
-
 bool FtpSession::RunCommands(std::initializer_list<std::string_view> names,
                              std::initializer_list<std::string> commands) {
   State& state = *state_;
@@ -900,24 +876,12 @@ bool FtpSession::RunCommands(std::initializer_list<std::string_view> names,
   return state.Finish(state.RunCommands(std::vector<std::string>(commands)), false);
 }
 
-bool FtpSession::DeleteFile(std::string_view name) {
-  return RunCommands({name}, {Command("DELE", name)});
+bool FtpSession::Command(std::string_view verb, std::string_view name) {
+  return RunCommands({name}, {CommandLine(verb, name)});
 }
 
 bool FtpSession::RenameFile(std::string_view from, std::string_view to) {
-  return RunCommands({from, to}, {Command("RNFR", from), Command("RNTO", to)});
-}
-
-bool FtpSession::CreateDirectory(std::string_view name) {
-  return RunCommands({name}, {Command("MKD", name)});
-}
-
-bool FtpSession::RemoveDirectory(std::string_view name) {
-  return RunCommands({name}, {Command("RMD", name)});
-}
-
-bool FtpSession::SetCurrentDirectory(std::string_view name) {
-  return RunCommands({name}, {Command("CWD", name)});
+  return RunCommands({from, to}, {CommandLine("RNFR", from), CommandLine("RNTO", to)});
 }
 
 void FtpSession::SetSizeCaps(const FtpLimits& limits) {
@@ -930,16 +894,11 @@ bool FtpSession::GetCurrentDirectory(std::string& directory) {
   auto keepAlive = shared_from_this();
   if (!state.Enter(state.settings.context)) return false;
   int32_t error = state.RunCommands({"PWD"});
-  std::string reply =
-      state.call.quoteReplies.empty() ? std::string() : state.call.quoteReplies.front().second;
-  if (error == kNoError) {
-    auto parsed = DirectoryFromPwdReply(reply);
-    if (parsed.has_value()) {
-      directory = *parsed;
-    } else {
-      error = kErrorExtended;
-    }
-  }
+  // RunCommands leaves at least one reply when it succeeds.
+  auto parsed =
+      error == kNoError ? DirectoryFromPwdReply(state.call.requestReplies.front().second) : std::nullopt;
+  if (parsed.has_value()) directory = *parsed;
+  if (error == kNoError && !parsed.has_value()) error = kErrorExtended;
   return state.Finish(error, false);
 }
 

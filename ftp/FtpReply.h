@@ -7,10 +7,9 @@
 // Pure parsing of the server's replies on the control connection, apart from the transport.
 namespace inet {
 
-// Gathers the lines of one reply as they arrive (each with its line end, as libcurl hands them over):
-// "ddd-" opens a reply of several lines, which ends at the line beginning with the same code and a
-// blank (or the code alone). Lines that belong to no reply (anything before a reply's first line
-// that does not begin with three digits) are dropped.
+// Gathers reply lines as libcurl hands them over (each with its line end): "ddd-" opens a reply of
+// several lines, ended by the line with the same code and no dash. Lines outside a reply that do not
+// begin with three digits are dropped.
 class FtpReplyReader {
  public:
   // Returns true when `line` completed a reply; it is then in Code() and Text() until the next one.
@@ -19,8 +18,7 @@ class FtpReplyReader {
   // The whole reply, every line with its line end (of a reply past 64 KiB, its first and last lines
   // and as many inner ones as fit into 64 KiB).
   const std::string& Text() const { return text_; }
-  // Bytes of the reply that completed last, or of the lines taken so far when it is still open, kept
-  // or not.
+  // Bytes (kept or not) of the reply that completed last, or of the one still open.
   size_t Bytes() const { return bytes_; }
 
  private:

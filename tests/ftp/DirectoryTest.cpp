@@ -84,7 +84,7 @@ TEST_F(Directory, RenameDeleteAndDirectories) {
   EXPECT_EQ(ftp.GetCurrDir(), "/Data");
   // Relative names now mean the new current directory.
   ASSERT_TRUE(ftp.GetFile("inner.txt", local / "inner.txt")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "inner.txt"), "inside");
+  EXPECT_EQ(ReadBytes(local / "inner.txt"), "inside");
   EXPECT_TRUE(ftp.DeleteFile("inner.txt"));
   EXPECT_TRUE(ftp.ChangeDir("/"));
   EXPECT_TRUE(ftp.DeleteDir("Data"));

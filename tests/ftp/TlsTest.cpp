@@ -109,7 +109,7 @@ class RecordingRelay {
 class Tls : public testing::TestWithParam<std::string> {
  protected:
   static void SetUpTestSuite() {
-    certificates_ = std::make_unique<ScratchFolder>();
+    certificates_ = std::make_unique<TempFolder>();
     serverCertificate_ = MakeTestCertificate(certificates_->path(), "server");
     otherCertificate_ = MakeTestCertificate(certificates_->path(), "other");
   }
@@ -140,11 +140,11 @@ class Tls : public testing::TestWithParam<std::string> {
     return ftp.Connect("127.0.0.1", server_->user(), server_->password());
   }
 
-  static inline std::unique_ptr<ScratchFolder> certificates_;
+  static inline std::unique_ptr<TempFolder> certificates_;
   static inline TestCertificate serverCertificate_;
   static inline TestCertificate otherCertificate_;
   static inline std::unique_ptr<RealFtpServer> server_;
-  ScratchFolder local;
+  TempFolder local;
   RecordingListener listener;
   CFtp ftp;
 };
@@ -156,7 +156,7 @@ TEST_P(Tls, TheLoginAndTheDataTravelEncryptedToAServerOfferingTls) {
       << testing::PrintToString(listener.errors);
   ftp.TransferType(1);
   ASSERT_TRUE(ftp.GetFile("medd.txt", local / "medd.txt")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "medd.txt"), "hemligt meddelande\r\n");
+  EXPECT_EQ(ReadBytes(local / "medd.txt"), "hemligt meddelande\r\n");
   ASSERT_TRUE(ftp.PutFile(local / "medd.txt", "tillbaka.txt")) << testing::PrintToString(listener.errors);
   EXPECT_EQ(server_->ReadText("tillbaka.txt"), "hemligt meddelande\r\n");
   ftp.CloseConnection();
