@@ -114,9 +114,12 @@ void ChatEngine::Answer(const std::string& question) {
       BrainStore::ToShown(question) + "'?");
 }
 
-bool ChatEngine::Learn(const Lesson& lesson) {
-  // A correction of a question the brain no longer has would reach the server as a new record.
-  if (lesson.kind == Lesson::Kind::Corrected && !brain_.FindAnswer(lesson.question)) return false;
+bool ChatEngine::Learn(Lesson lesson) {
+  if (lesson.kind == Lesson::Kind::Corrected) {
+    // A correction of a question the brain no longer has would reach the server as a new record.
+    lesson.replaced = brain_.FindAnswer(lesson.question);
+    if (!lesson.replaced) return false;
+  }
   if (!journal_.Record(lesson)) return false;
   const bool written = lesson.kind == Lesson::Kind::Taught
                            ? brain_.AppendRecord(lesson.question, lesson.answer)

@@ -62,7 +62,7 @@ class ChatEngine {
   void HandleEnter();
   // Writes the lesson to the journal first, so that whatever reaches the local brain also reaches
   // the shared one; false when either refuses it.
-  bool Learn(const Lesson& lesson);
+  bool Learn(Lesson lesson);
   // Says the complaint about a text the input rules refuse; false when the text is acceptable.
   bool RejectInput(const std::string& typed);
   void Answer(const std::string& question);

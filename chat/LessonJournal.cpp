@@ -1,7 +1,9 @@
 #include "LessonJournal.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <fstream>
 #include <iterator>
 #include <system_error>
 
@@ -57,6 +59,10 @@ std::string LessonJournal::Line(const Lesson& lesson) {
   body += lesson.question;
   body += ',';
   body += lesson.answer;
+  if (lesson.kind == Lesson::Kind::Corrected && lesson.replaced) {
+    body += ',';
+    body += *lesson.replaced;
+  }
   return body + ',' + Hex(Fnv1a(body)) + std::string(kLineEnd);
 }
 
@@ -68,11 +74,18 @@ bool LessonJournal::Parse(std::string_view line, Lesson& lesson) {
   const std::size_t first = body.find(',');
   if (first != 1) return false;
   const std::size_t second = body.find(',', first + 1);
-  if (second == std::string_view::npos || body.find(',', second + 1) != std::string_view::npos) return false;
+  if (second == std::string_view::npos) return false;
+  const std::size_t third = body.find(',', second + 1);
   if (body[0] != 'T' && body[0] != 'C') return false;
   lesson.kind = body[0] == 'T' ? Lesson::Kind::Taught : Lesson::Kind::Corrected;
+  if (third != std::string_view::npos &&
+      (lesson.kind == Lesson::Kind::Taught || body.find(',', third + 1) != std::string_view::npos))
+    return false;
   lesson.question = std::string(body.substr(first + 1, second - first - 1));
-  lesson.answer = std::string(body.substr(second + 1));
+  lesson.answer =
+      std::string(body.substr(second + 1, third == std::string_view::npos ? third : third - second - 1));
+  lesson.replaced.reset();
+  if (third != std::string_view::npos) lesson.replaced = std::string(body.substr(third + 1));
   return true;
 }
 
@@ -129,14 +142,100 @@ bool LessonJournal::Withdraw(const Lesson& lesson) const {
   return true;
 }
 
-bool ApplyLessons(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
+namespace {
+
+// Whether any record of the brain pairs the question with the answer (not only the first one).
+bool AnyRecordGives(const fs::path& brainFile, const std::string& question, const std::string& answer) {
+  std::ifstream in(brainFile, std::ios::binary);
+  std::string line;
+  int position = 0;  // 0: between records, 1: question next, 2: answer next
+  bool questionMatches = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (position == 0) {
+      if (line == "*") position = 1;
+    } else if (position == 1) {
+      questionMatches = line == question;
+      position = line == "*" ? 1 : 2;
+    } else {
+      if (questionMatches && line == answer) return true;
+      position = line == "*" ? 1 : 0;
+    }
+  }
+  return false;
+}
+
+// A correction of an answer this copy taught itself is part of that lesson: the server gets the
+// record as it stands now, once. (Replayed separately, the taught answer would be added again at
+// every replay after its correction had replaced it.)
+std::vector<Lesson> Folded(const std::vector<Lesson>& lessons) {
+  std::vector<Lesson> folded;
+  for (const Lesson& lesson : lessons) {
+    if (lesson.kind == Lesson::Kind::Corrected && lesson.replaced) {
+      const auto taught = std::find_if(folded.rbegin(), folded.rend(), [&](const Lesson& earlier) {
+        return earlier.kind == Lesson::Kind::Taught && earlier.question == lesson.question &&
+               earlier.answer == *lesson.replaced;
+      });
+      if (taught != folded.rend()) {
+        taught->answer = lesson.answer;
+        continue;
+      }
+    }
+    folded.push_back(lesson);
+  }
+  return folded;
+}
+
+// One replay of the lessons in journal order.
+bool ApplyOnce(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
   const BrainStore brain(brainFile);
   for (const Lesson& lesson : lessons) {
     const auto current = brain.FindAnswer(lesson.question);
-    if (current && *current == lesson.answer) continue;
-    const bool replaced = lesson.kind == Lesson::Kind::Corrected && current &&
-                          brain.ReplaceAnswer(lesson.question, lesson.answer);
-    if (!replaced && !brain.AppendRecord(lesson.question, lesson.answer)) return false;
+    bool written = true;
+    if (lesson.kind == Lesson::Kind::Taught) {
+      if (!AnyRecordGives(brainFile, lesson.question, lesson.answer))
+        written = brain.AppendRecord(lesson.question, lesson.answer);
+    } else if (!current) {
+      written = brain.AppendRecord(lesson.question, lesson.answer);
+    } else if (*current != lesson.answer && (!lesson.replaced || *current == *lesson.replaced)) {
+      written = brain.ReplaceAnswer(lesson.question, lesson.answer);
+    }
+    if (!written) return false;
+  }
+  return true;
+}
+
+// The records of the brain in order: its text without the empty lines a rewrite drops.
+std::string RecordsOf(const fs::path& brainFile) {
+  std::string text = ReadFileBytes(brainFile).value_or("");
+  std::string records;
+  records.reserve(text.size());
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t end = text.find('\n', begin);
+    end = end == std::string::npos ? text.size() : end + 1;
+    const std::string_view line(text.data() + begin, end - begin);
+    if (line != "\r\n" && line != "\n") records += line;
+    begin = end;
+  }
+  return records;
+}
+
+// A replay can make an earlier correction of the journal hold again (its replaced answer is what a
+// later one wrote, e.g. after the journal was replayed locally onto another brain at a start); the
+// lessons are replayed until a replay changes nothing, so that a second merge finds nothing to do.
+constexpr int kMostReplays = 4;
+
+}  // namespace
+
+bool ApplyLessons(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
+  const std::vector<Lesson> folded = Folded(lessons);
+  std::string before = RecordsOf(brainFile);
+  for (int replay = 0; replay < kMostReplays; ++replay) {
+    if (!ApplyOnce(brainFile, folded)) return false;
+    std::string after = RecordsOf(brainFile);
+    if (after == before) break;
+    before = std::move(after);
   }
   return true;
 }

@@ -6,7 +6,9 @@
 //
 // One entry per line, Windows-1252 text ended by CR LF:
 //   T,<question>,<answer>,<checksum>     a taught record
-//   C,<question>,<answer>,<checksum>     a corrected answer
+//   C,<question>,<answer>,<replaced>,<checksum>     a corrected answer, with the answer it replaced
+// (journals written before corrections carried the replaced answer have C lines without it; they
+// are still read).
 // Question and answer are in stored form, which never holds a comma or a line end. The checksum is
 // the FNV-1a hash of everything before its comma, as eight lower-case hex digits: a line cut short
 // by a crash, or garbage a power cut left behind, fails it and is skipped when reading.
@@ -15,8 +17,10 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Where the journal lives, relative to the program folder (UTF-8).
@@ -24,9 +28,16 @@ inline constexpr std::string_view kLessonJournalFile = "Data/lessons.vimo";
 
 struct Lesson {
   enum class Kind { Taught, Corrected };
+  Lesson() = default;
+  Lesson(Kind kind, std::string question, std::string answer,
+         std::optional<std::string> replaced = std::nullopt)
+      : kind(kind), question(std::move(question)), answer(std::move(answer)), replaced(std::move(replaced)) {}
+
   Kind kind = Kind::Taught;
   std::string question;
   std::string answer;
+  // A correction's answer before it: the correction holds only while the brain still gives it.
+  std::optional<std::string> replaced;
 
   bool operator==(const Lesson&) const = default;
 };
@@ -63,8 +74,11 @@ class LessonJournal {
   std::filesystem::path file_;
 };
 
-// Replays lessons onto a brain file: a taught record is appended unless the first record with its
-// question already has that answer; a correction replaces the answer of the first record with its
-// question, and is appended as a new record when the question is not there. Returns false when the
-// brain could not be written; lessons before the failure may have been applied.
+// Replays lessons onto a brain file, so that replaying them twice gives the brain that replaying them
+// once gives: a taught record is appended unless any record with its question already has that
+// answer; a correction replaces the answer of the first record with its question while that record
+// still gives the replaced answer (a later correction by another copy wins), and is appended as a
+// new record when the question is not there. A correction without its replaced answer (an old
+// journal's) replaces whatever the first record gives. Returns false when the brain could not be
+// written; lessons before the failure may have been applied.
 bool ApplyLessons(const std::filesystem::path& brainFile, const std::vector<Lesson>& lessons);

@@ -14,6 +14,7 @@ import fnmatch
 import os
 import signal
 import sys
+import time
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -57,6 +58,11 @@ def parse_arguments():
                         help="answer 550 to a rename onto a name that exists, as many Windows hosts do")
     parser.add_argument("--silent-quit", action="store_true",
                         help="never answer QUIT, like a server that has gone quiet")
+    parser.add_argument("--remove-after-stor", action="append", default=[],
+                        help="remove an upload matching this pattern right after its STOR, as another "
+                             "copy cleaning up would (repeatable)")
+    parser.add_argument("--list-zone", default=None,
+                        help="list local times of this zone (a TZ text such as 'CET-1') instead of UTC")
     parser.add_argument("--tls-cert", default=None,
                         help="PEM file with certificate and key: offer explicit TLS (AUTH TLS)")
     return parser.parse_args()
@@ -226,6 +232,10 @@ def make_handler(options):
                 data = to_wire(data)
             super().push_dtp_data(data, isproducer, file, cmd)
 
+        def on_file_received(self, file):
+            if any(fnmatch.fnmatchcase(os.path.basename(file), name) for name in options.remove_after_stor):
+                os.remove(file)
+
         def pre_process_command(self, line, cmd, arg):
             if getattr(self, "_vimo_stalled", False):
                 return  # a stalled session never answers again
@@ -256,7 +266,11 @@ def main():
     os.makedirs(root, exist_ok=True)
     authorizer = RefusingAuthorizer() if options.refuse_login else DummyAuthorizer()
     authorizer.add_user(options.user, options.password, root, perm="elradfmwMT")
+    if options.list_zone is not None:
+        os.environ["TZ"] = options.list_zone
+        time.tzset()
     handler = make_handler(options)
+    handler.use_gmt_times = options.list_zone is None
     handler.authorizer = authorizer
     handler.passive_ports = None
     if options.tls_cert is not None:

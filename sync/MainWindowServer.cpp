@@ -5,10 +5,12 @@
 #include <random>
 #include <utility>
 
+#include "BrainRecords.h"
 #include "BrainStore.h"
 #include "FlagMessagesFile.h"
 #include "LessonJournal.h"
 #include "ServerLayout.h"
+#include "SharedBrain.h"
 #include "SharedFiles.h"
 #include "SpeechVoice.h"
 #include "TextFile.h"
@@ -92,9 +94,8 @@ void MainWindowServer::Form_Unload(bool& Cancel) {
   // An absent or unreadable brain counts as an empty one: there is nothing whole to upload, and the
   // dialog tells the user that nothing was sent while the server keeps its copy.
   const auto brain = ReadFileBytes(File(local::kBrain));
-  const std::size_t cells =
-      brain ? static_cast<std::size_t>(std::count(brain->begin(), brain->end(), '*')) : 0;
-  if (cells < kWholeBrainCells) {
+  const std::uint64_t records = brain ? CountBrainRecordsIn(*brain).records : 0;
+  if (records < kWholeBrainCells) {
     dialogs_.Show(W("Vimo - Kritiskt fel!"), CriticalErrorText(), DialogButtons::Ok);
     RemoveFile(File(local::kBrain));
     EndProgram();
@@ -153,7 +154,8 @@ void MainWindowServer::UploadBrain() {
 
   OpenConnection();
   if (oFTP->IsConnected()) {
-    ServerLock lock(*oFTP, *waiter_);
+    ServerLock lock(*oFTP, *waiter_, LockTiming{}, clock_);
+    heldLock_ = &lock;
     const bool locked = lock.Acquire([this] {
       uploadWindow_.PrintLine(W("Väntar på att en annan Vimo ska bli klar..."));
       pump_.ProcessEvents();
@@ -166,34 +168,62 @@ void MainWindowServer::UploadBrain() {
       // again, which the merge recognises.
       journal.Forget(lessons.size());
     }
+    heldLock_ = nullptr;
   }
   oFTP->CloseConnection();
 }
 
 bool MainWindowServer::MergeUnderLock(ServerLock& lock, const std::vector<Lesson>& lessons) {
-  RemoveLeftoverUploads(*oFTP, {remote::kBrainUpload, remote::kUserList, remote::kFlagMessages},
-                        LockTiming{}.staleAfterSeconds);
   const std::filesystem::path merged = File(local::kMergedBrain);
   std::error_code ignored;
   std::filesystem::create_directories(merged.parent_path(), ignored);
   RemoveFile(merged);
 
   const int errorsBefore = uploadErrors_;
-  const bool fetched = oFTP->GetFile(std::string(remote::kBrain), merged, false);
+  // The backup and the repair's candidates are looked at quietly: the lessons do not depend on them.
+  const auto fetch = [&](const std::string& remoteName, const std::filesystem::path& localFile) {
+    RemoveFile(localFile);
+    QuietErrors quiet(*oFTP);
+    return oFTP->GetFile(remoteName, localFile, false) && quiet.count() == 0;
+  };
+  const std::optional<RootListing> listing = ListRootWithProbe(*oFTP, lock.owner());
   bool sent = false;
-  if (!fetched || uploadErrors_ != errorsBefore) {
-    // Only a brain received whole is merged onto; the lessons wait for the next close.
-  } else if (BrainStore(merged).CountBrainCells() < kWholeBrainCells) {
-    oFTP_ErrorMsg(W("!Den delade hjärnan på servern är skadad. Det du lärt Vimo sparas till nästa gång."));
-  } else if (!ApplyLessons(merged, lessons)) {
-    oFTP_ErrorMsg(W("!Kunde inte skriva på datorn. Det du lärt Vimo sparas till nästa gång."));
+  if (!listing) {
+    oFTP_ErrorMsg(W("!Kunde inte läsa servern. Det du lärt Vimo sparas till nästa gång."));
   } else {
-    sent = UploadInPlace(*oFTP, merged, std::string(remote::kBrainUpload), [&] { return lock.StillHeld(); });
-    if (!sent && uploadErrors_ == errorsBefore) {
-      oFTP_ErrorMsg(W("!En annan Vimo tog över servern. Det du lärt Vimo sparas till nästa gång."));
+    BrainCheck check(*listing, fetch, File(local::kBackupForComparison));
+    const bool present = listing->Find(remote::kBrain) != nullptr;
+    const bool fetched =
+        present && oFTP->GetFile(std::string(remote::kBrain), merged, false) && uploadErrors_ == errorsBefore;
+    lock.RefreshIfDue();
+    bool base = fetched && check.IsWhole(merged, remote::kBrain);
+    if (present && !fetched) {
+      // Only a brain received whole is merged onto; the lessons wait for the next close.
+    } else if (!base) {
+      // No brain, or a damaged one: the newest whole copy on the server takes its place.
+      bool broken = false;
+      base = check.FetchNewestWhole(merged, broken).has_value();
+      if (!base && !broken)
+        oFTP_ErrorMsg(
+            W("!Den delade hjärnan på servern är skadad. Det du lärt Vimo sparas till nästa gång."));
+    }
+    lock.RefreshIfDue();
+    if (!base || uploadErrors_ != errorsBefore) {
+    } else if (!ApplyLessons(merged, lessons)) {
+      oFTP_ErrorMsg(W("!Kunde inte skriva på datorn. Det du lärt Vimo sparas till nästa gång."));
+    } else {
+      sent =
+          UploadInPlace(*oFTP, merged, std::string(remote::kBrainUpload), [&] { return lock.StillHeld(); });
+      if (!sent && uploadErrors_ == errorsBefore) {
+        oFTP_ErrorMsg(W("!En annan Vimo tog över servern. Det du lärt Vimo sparas till nästa gång."));
+      }
     }
   }
   RemoveFile(merged);
+  if (sent) {
+    RemoveLeftoverUploads(*oFTP, {remote::kBrainUpload, remote::kUserList, remote::kFlagMessages},
+                          LockTiming{}.staleAfterSeconds, lock.owner());
+  }
   return sent;
 }
 
@@ -344,7 +374,10 @@ void MainWindowServer::oFTP_StatusMsg(const std::string& Msg) {
   uploadWindow_.PrintLine(Msg);
 }
 
-void MainWindowServer::oFTP_TransferProgress(std::int32_t, double, double) {}
+void MainWindowServer::oFTP_TransferProgress(std::int32_t, double, double) {
+  // A long merge keeps its lock alive while its transfers run.
+  if (heldLock_) heldLock_->RefreshIfDue(true);
+}
 
 void MainWindowServer::oFTP_TransferCompleted() {
   if (flagOperation_) flagOperation_ = false;

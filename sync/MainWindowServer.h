@@ -75,6 +75,8 @@ class MainWindowServer final : private CFtpListener {
   // The pauses between attempts to take the server's lock (production: a sleeping waiter; by
   // default the object sleeps on its own). Borrowed; must outlive this object.
   void SetWaiter(Waiter& waiter) { waiter_ = &waiter; }
+  // This computer's clock, which times how often a held lock is touched (production: the system's).
+  void SetClock(UtcClock clock) { clock_ = std::move(clock); }
 
   // The main window's close request. Sets Cancel when the window must stay open (the user chose to
   // retry a failed upload, the brain could not be backed up, or another action is running); leaves
@@ -133,6 +135,9 @@ class MainWindowServer final : private CFtpListener {
   std::unique_ptr<CFtp> oFTP;
   SleepingWaiter sleepingWaiter_;
   Waiter* waiter_ = &sleepingWaiter_;
+  UtcClock clock_ = SystemUtcSeconds;
+  // The lock the shutdown holds while it merges; its transfers' progress keeps it alive.
+  ServerLock* heldLock_ = nullptr;
   bool flagOperation_ = false;
   Action action_ = Action::None;
   bool ending_ = false;

@@ -1,22 +1,24 @@
 #include "SharedFiles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <random>
 #include <thread>
-#include <vector>
+
+#include "ServerLayout.h"
+#include "TextFile.h"
 
 namespace {
 
 // CFtpFile::FileDate counts days from 1899-12-30; 1970-01-01 is day 25569.
 constexpr double kUnixEpochFileDate = 25569.0;
 constexpr double kSecondsPerDay = 86400.0;
-// Listings of recent files give the time to the minute, cut off: an entry may be up to this much
-// younger than it looks.
-constexpr std::int64_t kListingResolutionSeconds = 60;
+// A temporary of the brain that is larger than the brain is kept this long for the repair.
+constexpr std::int64_t kBrainCandidateKeepSeconds = 86400;
 
-std::int64_t UtcSecondsOf(const CFtpFile& entry) {
+std::int64_t SecondsOf(const CFtpFile& entry) {
   return static_cast<std::int64_t>(std::llround((entry.FileDate() - kUnixEpochFileDate) * kSecondsPerDay));
 }
 
@@ -25,18 +27,18 @@ std::string WithoutLeadingSlash(std::string_view name) {
   return std::string(name);
 }
 
-// The entry of the login folder's listing with this name, if the listing works and holds it.
-const CFtpFile* FindInRoot(CFtp& ftp, std::string_view name) {
-  if (!ftp.ListDir("/", true)) return nullptr;
-  const std::string wanted = WithoutLeadingSlash(name);
-  for (const CFtpFile& entry : ftp.Files()) {
-    if (entry.FileName() == wanted) return &entry;
-  }
-  return nullptr;
-}
-
 std::string LockPath() {
   return std::string(remote::kLockFolder);
+}
+
+std::string ProbePath(const std::string& owner) {
+  return "/" + std::string(remote::kClockProbePrefix) + owner;
+}
+
+// Whether `name` is a temporary of `target` ("brain.txt.upload-…" for "brain.txt").
+bool IsTemporaryOf(const std::string& name, std::string_view target) {
+  const std::string prefix = WithoutLeadingSlash(target) + std::string(remote::kUploadInfix);
+  return name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace
@@ -82,6 +84,47 @@ void QuietErrors::TransferCompleted() {
   if (previous_) previous_->TransferCompleted();
 }
 
+const ListedEntry* RootListing::Find(std::string_view name) const {
+  const std::string wanted = WithoutLeadingSlash(name);
+  for (const ListedEntry& entry : entries) {
+    if (entry.name == wanted) return &entry;
+  }
+  return nullptr;
+}
+
+std::optional<std::int64_t> RootListing::AgeOf(const ListedEntry& entry) const {
+  if (!serverNow) return std::nullopt;
+  return *serverNow - entry.listedAt;
+}
+
+std::optional<RootListing> ListRoot(CFtp& ftp) {
+  QuietErrors quiet(ftp);
+  if (!ftp.ListDir("/", true)) return std::nullopt;
+  RootListing listing;
+  for (const CFtpFile& file : ftp.Files()) {
+    listing.entries.push_back({file.FileName(), file.IsDirectory(), file.FileSize(), SecondsOf(file)});
+  }
+  return listing;
+}
+
+std::optional<RootListing> ListRootWithProbe(CFtp& ftp, const std::string& owner) {
+  const std::string probe = ProbePath(owner);
+  bool probed = false;
+  {
+    QuietErrors quiet(ftp);
+    probed = ftp.MakeDir(probe);
+  }
+  std::optional<RootListing> listing = ListRoot(ftp);
+  if (probed) {
+    if (listing) {
+      if (const ListedEntry* own = listing->Find(probe)) listing->serverNow = own->listedAt;
+    }
+    QuietErrors quiet(ftp);
+    ftp.DeleteDir(probe);
+  }
+  return listing;
+}
+
 ServerLock::ServerLock(CFtp& ftp, Waiter& waiter, LockTiming timing, UtcClock now)
     : ftp_(ftp), waiter_(waiter), timing_(timing), now_(std::move(now)), owner_(RandomHexName()) {}
 
@@ -93,9 +136,6 @@ bool ServerLock::Acquire(const std::function<void()>& onWaiting) {
   failure_.clear();
   int waited = 0;
   bool told = false;
-  // A stale lock is broken once per turn; one that will not go (a server that refuses) is waited
-  // out like a live one, so the loop stays bounded.
-  bool brokeThisTurn = false;
   while (true) {
     bool made = false;
     {
@@ -104,21 +144,21 @@ bool ServerLock::Acquire(const std::function<void()>& onWaiting) {
     }
     if (made) {
       held_ = true;
+      touchedAt_ = now_();
       // Without its mark the lock still keeps others out; only the check before putting a file
       // in place would then fail, which abandons the work safely.
+      QuietErrors quiet(ftp_);
       ftp_.MakeDir(LockPath() + "/" + owner_);
       return true;
     }
-    switch (LookAtLock()) {
+    const std::optional<Sight> sight = Look(true);
+    switch (sight ? Judge(*sight) : Found::Unknown) {
       case Found::Stale:
-        if (!brokeThisTurn) {
-          brokeThisTurn = true;
-          BreakLock();
-          continue;
-        }
+        // Broken at most once a turn; one that will not go is waited out like a live one.
+        if (BreakIfUnchanged(*sight)) continue;
         break;
       case Found::Absent:
-        // Released between our attempt and the look: try again at once, but count the turn.
+        // Released between our attempt and the look: try again, counting the turn.
         break;
       case Found::Unknown:
         failure_ = "!Kunde inte läsa låset på servern.";
@@ -134,32 +174,47 @@ bool ServerLock::Acquire(const std::function<void()>& onWaiting) {
     told = true;
     waiter_.Wait(timing_.retryMs);
     waited += timing_.retryMs;
-    brokeThisTurn = false;
   }
 }
 
-ServerLock::Found ServerLock::LookAtLock() {
-  QuietErrors quiet(ftp_);
-  const CFtpFile* entry = FindInRoot(ftp_, remote::kLockFolder);
-  if (entry == nullptr) return quiet.count() == 0 ? Found::Absent : Found::Unknown;
-  const std::int64_t age = now_() - UtcSecondsOf(*entry);
-  return age > timing_.staleAfterSeconds + kListingResolutionSeconds ? Found::Stale : Found::Live;
+ServerLock::Found ServerLock::Judge(const Sight& sight) const {
+  if (!sight.present) return Found::Absent;
+  // Without the server's "now" the age is unknown; this computer's clock is no substitute.
+  if (!sight.age) return Found::Unknown;
+  return *sight.age > timing_.staleAfterSeconds + kListingResolutionSeconds ? Found::Stale : Found::Live;
 }
 
-void ServerLock::BreakLock() {
+std::optional<ServerLock::Sight> ServerLock::Look(bool withProbe) {
+  const std::optional<RootListing> listing = withProbe ? ListRootWithProbe(ftp_, owner_) : ListRoot(ftp_);
+  if (!listing) return std::nullopt;
+  Sight sight;
+  const ListedEntry* lock = listing->Find(remote::kLockFolder);
+  if (lock == nullptr) return sight;
+  sight.present = true;
+  sight.isFolder = lock->isFolder;
+  sight.listedAt = lock->listedAt;
+  sight.age = listing->AgeOf(*lock);
+  if (sight.isFolder) {
+    QuietErrors quiet(ftp_);
+    if (!ftp_.ListDir(LockPath() + "/", true)) return std::nullopt;
+    for (const CFtpFile& entry : ftp_.Files()) sight.marks.push_back(entry.FileName());
+    std::sort(sight.marks.begin(), sight.marks.end());
+  }
+  return sight;
+}
+
+bool ServerLock::BreakIfUnchanged(const Sight& seen) {
+  // Another copy that judged the same lock stale may have broken and taken it meanwhile; its
+  // fresh mark must not be removed.
+  const std::optional<Sight> again = Look(false);
+  if (!again || !(*again == seen)) return false;
   QuietErrors quiet(ftp_);
-  std::vector<std::pair<std::string, bool>> marks;
-  if (ftp_.ListDir(LockPath() + "/", true)) {
-    for (const CFtpFile& entry : ftp_.Files()) marks.emplace_back(entry.FileName(), entry.IsDirectory());
+  if (!seen.isFolder) return ftp_.DeleteFile(LockPath());
+  for (const std::string& mark : seen.marks) {
+    const std::string path = LockPath() + "/" + mark;
+    if (!ftp_.DeleteDir(path)) ftp_.DeleteFile(path);
   }
-  for (const auto& [mark, isFolder] : marks) {
-    if (isFolder) {
-      ftp_.DeleteDir(LockPath() + "/" + mark);
-    } else {
-      ftp_.DeleteFile(LockPath() + "/" + mark);
-    }
-  }
-  ftp_.DeleteDir(LockPath());
+  return ftp_.DeleteDir(LockPath());
 }
 
 bool ServerLock::StillHeld() {
@@ -172,9 +227,44 @@ bool ServerLock::StillHeld() {
   return false;
 }
 
+void ServerLock::Touch(CFtp& ftp) {
+  // Making and removing an entry inside the folder sets the folder's own time, which the others
+  // see in their listings; the mark itself stays as it is for StillHeld.
+  QuietErrors quiet(ftp);
+  const std::string touch = LockPath() + "/" + owner_ + ".alive";
+  if (ftp.MakeDir(touch)) {
+    ftp.DeleteDir(touch);
+    touchedAt_ = now_();
+  }
+}
+
+void ServerLock::RefreshIfDue(bool duringTransfer) {
+  if (!held_ || now_() - touchedAt_ < timing_.refreshSeconds) return;
+  if (!duringTransfer) {
+    Touch(ftp_);
+    return;
+  }
+  // The lock's own session is inside a transfer; a second one may do it, once per lock: a server
+  // that admits one session per address turns it away, and the merge then goes on untouched.
+  if (!keeper_ && !keeperFailed_) {
+    keeper_ = std::make_unique<CFtp>();
+    keeper_->Port(ftp_.Port());
+    QuietErrors quiet(*keeper_);
+    if (!keeper_->Connect(ftp_.RemoteHost(), ftp_.UserName(), ftp_.Password(), "")) {
+      keeper_.reset();
+      keeperFailed_ = true;
+    }
+  }
+  if (keeper_) Touch(*keeper_);
+}
+
 void ServerLock::Release() {
   if (!held_) return;
   held_ = false;
+  if (keeper_) {
+    keeper_->CloseConnection();
+    keeper_.reset();
+  }
   // Only our own lock is removed: if it was broken and taken by another copy, that copy's mark is
   // in it and the folder is not empty, so its removal fails.
   QuietErrors quiet(ftp_);
@@ -194,60 +284,94 @@ void CapDownloads(CFtp& ftp, std::uint64_t maxBytes) {
   ftp.SetLimits(limits);
 }
 
+bool ListedSizeFits(double listedSize, const std::filesystem::path& localFile) {
+  const auto bytes = ReadFileBytes(localFile);
+  if (!bytes) return false;
+  std::size_t crlf = 0;
+  for (std::size_t at = bytes->find("\r\n"); at != std::string::npos; at = bytes->find("\r\n", at + 2))
+    ++crlf;
+  const double size = static_cast<double>(bytes->size());
+  return listedSize == size || listedSize == size - static_cast<double>(crlf);
+}
+
 bool UploadInPlace(CFtp& ftp, const std::filesystem::path& localFile, const std::string& remoteName,
                    const std::function<bool()>& keepGoing) {
   const std::string temporary = remoteName + std::string(remote::kUploadInfix) + RandomHexName();
-  const auto removeTemporary = [&] {
+  const auto remove = [&](const std::string& name) {
     QuietErrors quiet(ftp);
-    ftp.DeleteFile(temporary);
+    ftp.DeleteFile(name);
   };
   if (!ftp.PutFile(localFile, temporary)) {
-    removeTemporary();
+    remove(temporary);
     return false;
   }
   if (keepGoing && !keepGoing()) {
-    removeTemporary();
+    remove(temporary);
     return false;
   }
   {
     QuietErrors quiet(ftp);
     if (ftp.RenFile(temporary, remoteName)) return true;
   }
-  // Many servers (Windows hosts among them) refuse to rename onto an existing name.
-  bool targetGone = false;
-  {
-    QuietErrors quiet(ftp);
-    targetGone = ftp.DeleteFile(remoteName);
+  // Many servers (Windows hosts among them) refuse to rename onto an existing name; the old target
+  // then goes aside, but only once the new content is there in full (another copy may have removed
+  // the temporary, or the server may have kept only part of it).
+  bool whole = false;
+  if (const auto listing = ListRoot(ftp)) {
+    const ListedEntry* uploaded = listing->Find(temporary);
+    whole = uploaded != nullptr && ListedSizeFits(uploaded->size, localFile);
   }
-  if (targetGone) {
-    if (ftp.RenFile(temporary, remoteName)) return true;
-    // The content now exists only under the temporary name: it stays for the next attempt's
-    // clean-up rather than vanish (the backups still hold the brain).
+  const std::string aside = remoteName + std::string(remote::kUploadInfix) + RandomHexName();
+  bool movedAside = false;
+  if (whole) {
+    QuietErrors quiet(ftp);
+    movedAside = ftp.RenFile(remoteName, aside);
+  }
+  if (!movedAside) {
+    // Let the listener hear why the target could not be replaced; the old one stays.
+    if (whole) ftp.RenFile(temporary, remoteName);
+    remove(temporary);
     return false;
   }
-  // Neither rename nor delete worked: let the listener hear why the target could not be replaced.
-  ftp.RenFile(temporary, remoteName);
-  removeTemporary();
+  {
+    QuietErrors quiet(ftp);
+    if (ftp.RenFile(temporary, remoteName)) {
+      ftp.DeleteFile(aside);
+      return true;
+    }
+  }
+  // The old target goes back; if even that fails, both copies stay under temporary names, where
+  // the next start or close finds the newest whole one and puts it back.
+  QuietErrors quiet(ftp);
+  if (ftp.RenFile(aside, remoteName)) ftp.DeleteFile(temporary);
   return false;
 }
 
 void RemoveLeftoverUploads(CFtp& ftp, std::initializer_list<std::string_view> lockedNames,
-                           int staleAfterSeconds, const UtcClock& now) {
-  QuietErrors quiet(ftp);
-  if (!ftp.ListDir("/", true)) return;
+                           int staleAfterSeconds, const std::string& owner) {
+  const auto listing = ListRootWithProbe(ftp, owner);
+  if (!listing) return;
+  const ListedEntry* brain = listing->Find(remote::kBrain);
   std::vector<std::string> leftovers;
-  for (const CFtpFile& entry : ftp.Files()) {
-    const std::string& name = entry.FileName();
-    const std::size_t infix = name.find(remote::kUploadInfix);
-    if (infix == std::string::npos || entry.IsDirectory()) continue;
-    bool locked = false;
-    for (std::string_view lockedName : lockedNames) {
-      if (name.compare(0, infix, WithoutLeadingSlash(lockedName)) == 0 &&
-          infix == WithoutLeadingSlash(lockedName).size())
-        locked = true;
+  for (const ListedEntry& entry : listing->entries) {
+    const std::optional<std::int64_t> age = listing->AgeOf(entry);
+    const bool stale = age && *age > staleAfterSeconds + kListingResolutionSeconds;
+    if (entry.isFolder) {
+      if (entry.name.rfind(remote::kClockProbePrefix, 0) == 0 && stale) {
+        QuietErrors quiet(ftp);
+        ftp.DeleteDir("/" + entry.name);
+      }
+      continue;
     }
-    if (locked || now() - UtcSecondsOf(entry) > staleAfterSeconds + kListingResolutionSeconds)
-      leftovers.push_back("/" + name);
+    if (entry.name.find(remote::kUploadInfix) == std::string::npos) continue;
+    bool locked = false;
+    for (std::string_view lockedName : lockedNames) locked = locked || IsTemporaryOf(entry.name, lockedName);
+    if (IsTemporaryOf(entry.name, remote::kBrain)) {
+      const bool mayBeNewest = brain == nullptr || brain->size < entry.size;
+      if (mayBeNewest && !(age && *age > kBrainCandidateKeepSeconds)) continue;
+    }
+    if (locked || stale) leftovers.push_back("/" + entry.name);
   }
+  QuietErrors quiet(ftp);
   for (const std::string& name : leftovers) ftp.DeleteFile(name);
 }

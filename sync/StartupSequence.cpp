@@ -5,6 +5,7 @@
 #include "BrainStore.h"
 #include "LessonJournal.h"
 #include "ServerLayout.h"
+#include "SharedBrain.h"
 #include "SharedFiles.h"
 #include "TextFile.h"
 #include "UpdateTrial.h"
@@ -111,24 +112,22 @@ void StartupSequence::oFTP_TransferCompleted() {
 void StartupSequence::CheckOrRestoreBrain() {
   if (!BrainMissing) {
     // An absent or unreadable "brain.txt" has no records, so it is restored like a small one.
-    const std::size_t cells = BrainStore(Local(local::kBrain)).CountBrainCells();
-    if (cells >= kWholeBrainCells && (restoreNoticeShown_ || !MuchSmallerThanTheBackup())) {
-      if (Stopped()) return;
+    BrainRecords counted;
+    const bool whole = CheckDownloadedBrain(counted);
+    if (Stopped()) return;
+    if (whole) {
       MoveCar(1000);
       view_.Check(StartupCheck::Steg1_chk);
       BrainChecked = true;
-      if (!restoreNoticeShown_) {
-        // Without this backup the second one is not refreshed either: both keep what they hold.
-        if (!WriteBackup(remote::kBrainBackup)) BackupDone = true;
-        if (Stopped()) return;
-      }
-      // Just restored from "/brain2.txt": the backups stay as they are (BackupDone is set).
+      // Without this backup the second one is not refreshed either: both keep what they hold.
+      if (!WriteBackup(remote::kBrainBackup)) BackupDone = true;
+      if (Stopped()) return;
+      Tolerated([&] {
+        KeepGeneration(*oFTP, services_.waiter, Local(local::kBrain), counted.records);
+        return true;
+      });
+      if (Stopped()) return;
       oFTP_TransferCompleted();
-      return;
-    }
-    if (Stopped()) return;
-    if (restoreNoticeShown_) {
-      ShowRestoreFailure();
       return;
     }
     RemoveFile(Local(local::kBrain));
@@ -136,26 +135,25 @@ void StartupSequence::CheckOrRestoreBrain() {
   RestoreBrain();
 }
 
-bool StartupSequence::MuchSmallerThanTheBackup() {
-  // The listing's sizes tell cheaply whether the question arises at all; only then is the backup
-  // fetched and its records counted. A listing that fails decides nothing.
-  double brainSize = 0;
-  double backupSize = 0;
-  const bool listed = Tolerated([&] { return oFTP->ListDir("/", true); });
-  if (!listed || Stopped()) return false;
-  for (const CFtpFile& entry : oFTP->Files()) {
-    if ("/" + entry.FileName() == remote::kBrain) brainSize = entry.FileSize();
-    if ("/" + entry.FileName() == remote::kBrainBackup) backupSize = entry.FileSize();
-  }
-  if (brainSize * 10 >= backupSize * 9) return false;
+bool StartupSequence::CheckDownloadedBrain(BrainRecords& counted) {
+  std::optional<RootListing> listing;
+  Tolerated([&] {
+    listing = ListRootWithProbe(*oFTP, RandomHexName());
+    return listing.has_value();
+  });
+  // Without a listing only the records themselves can be judged.
+  const RootListing none;
+  BrainCheck check(listing ? *listing : none, QuietFetch(), Local(local::kBackupForComparison));
+  return check.IsWhole(Local(local::kBrain), remote::kBrain, &counted);
+}
 
-  std::error_code ignored;
-  std::filesystem::create_directories(Local(local::kBackupForComparison).parent_path(), ignored);
-  const bool fetched = Tolerated([&] { return Download(remote::kBrainBackup, local::kBackupForComparison); });
-  const std::size_t backupCells = BrainStore(Local(local::kBackupForComparison)).CountBrainCells();
-  RemoveFile(Local(local::kBackupForComparison));
-  if (!fetched || Stopped()) return false;
-  return BrainStore(Local(local::kBrain)).CountBrainCells() * 10 < backupCells * 9;
+FetchFile StartupSequence::QuietFetch() {
+  return [this](const std::string& remoteName, const std::filesystem::path& localFile) {
+    RemoveFile(localFile);
+    const int errorsBefore = errorsReported_;
+    const bool arrived = Tolerated([&] { return oFTP->GetFile(remoteName, localFile, false); });
+    return arrived && errorsReported_ == errorsBefore && !Stopped();
+  };
 }
 
 void StartupSequence::RestoreBrain() {
@@ -167,17 +165,45 @@ void StartupSequence::RestoreBrain() {
   services_.waiter.Wait(kRestoreNoticeMs);
   BrainMissing = false;
   BackupDone = true;
-  const bool backupPresent = oFTP->FileExist(std::string(remote::kBrainBackup));
+
+  std::optional<RootListing> listing;
+  Tolerated([&] {
+    listing = ListRootWithProbe(*oFTP, RandomHexName());
+    return listing.has_value();
+  });
   if (Stopped()) return;
-  if (!backupPresent) {
-    ShowRestoreFailure();
+  if (!listing) {
+    FailStart();
     return;
   }
-  if (!Download(remote::kBrainBackup, local::kBrain)) {
+  bool broken = false;
+  std::error_code ignored;
+  std::filesystem::create_directories(Local(local::kBackupForComparison).parent_path(), ignored);
+  BrainCheck check(*listing, QuietFetch(), Local(local::kBackupForComparison));
+  const auto restoredFrom = check.FetchNewestWhole(Local(local::kBrain), broken);
+  if (Stopped()) return;
+  if (broken) {
+    // A restore that broke off is a failed connection, not a damaged brain.
     RemoveFile(Local(local::kBrain));
     FailStart();
     return;
   }
+  if (!restoredFrom) {
+    ShowRestoreFailure();
+    return;
+  }
+  // The restored brain goes back on the server before the chat opens, or every close would merge
+  // its lessons onto the damaged one. The backups stay as they are.
+  Tolerated([&] {
+    std::string failure;
+    if (PutBrainInPlace(*oFTP, services_.waiter, Local(local::kBrain), failure)) return true;
+    view_.PrintLine("Error: " + failure);
+    return false;
+  });
+  if (Stopped()) return;
+  MoveCar(1000);
+  view_.Check(StartupCheck::Steg1_chk);
+  BrainChecked = true;
   oFTP_TransferCompleted();
 }
 

@@ -27,6 +27,7 @@
 #include "Platform.h"
 #include "ProgramValues.h"
 #include "Settings.h"
+#include "SharedBrain.h"
 #include "ftp/CFtp.h"
 
 // The check boxes of the window, top to bottom.
@@ -105,8 +106,10 @@ class StartupSequence final : private CFtpListener {
   void TransferCompleted() override {}
 
   void CheckOrRestoreBrain();
-  // True when the downloaded brain holds fewer than nine tenths of the backup's records.
-  bool MuchSmallerThanTheBackup();
+  // Whether the downloaded brain is whole by the listing's references; `counted` gets its records.
+  bool CheckDownloadedBrain(BrainRecords& counted);
+  // Downloads whose errors are printed and counted, for the brain's checks and repair.
+  FetchFile QuietFetch();
   // Puts the brain as downloaded in place of one backup; false when the server refused.
   bool WriteBackup(std::string_view remoteName);
   void RestoreBrain();

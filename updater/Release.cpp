@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "Settings.h"
+#include "UpdateTrial.h"
 
 namespace {
 
@@ -89,9 +90,7 @@ std::string ReleaseSignatureName() {
 }
 
 std::string ReleaseVersionText(float version) {
-  char buffer[64];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, version, std::chars_format::fixed).ptr;
-  return std::string(buffer, end);
+  return VersionText(version);
 }
 
 float ReleaseVersionFrom(std::string_view text) {

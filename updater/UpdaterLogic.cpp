@@ -6,6 +6,14 @@
 #include <thread>
 #include <utility>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "ItemReader.h"
 #include "Release.h"
 #include "TextFile.h"
@@ -30,6 +38,38 @@ class SleepingWaiter final : public Waiter {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
 };
+
+// Forces a file's bytes to the disk itself, so that a power cut after the rename cannot leave a
+// program of the right name and the wrong (zeroed, short) content.
+bool SyncToDisk(const fs::path& file) {
+#ifdef _WIN32
+  const int descriptor = _wopen(file.c_str(), _O_RDWR | _O_BINARY);
+  if (descriptor < 0) return false;
+  const bool synced = _commit(descriptor) == 0;
+  _close(descriptor);
+#else
+  const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  const bool synced = ::fsync(descriptor) == 0;
+  ::close(descriptor);
+#endif
+  return synced;
+}
+
+// The installed program's permissions for its successor (the download's own when nothing is
+// installed), and whoever may read it may run it.
+fs::perms PermissionsToInstall(const fs::path& installed, const fs::path& download) {
+  std::error_code error;
+  fs::perms perms = fs::status(installed, error).permissions();
+  if (error || !fs::is_regular_file(installed, error)) perms = fs::status(download, error).permissions();
+  const std::pair<fs::perms, fs::perms> readToRun[] = {{fs::perms::owner_read, fs::perms::owner_exec},
+                                                       {fs::perms::group_read, fs::perms::group_exec},
+                                                       {fs::perms::others_read, fs::perms::others_exec}};
+  for (const auto& [read, run] : readToRun) {
+    if ((perms & read) != fs::perms::none) perms |= run;
+  }
+  return perms | fs::perms::owner_exec;
+}
 
 }  // namespace
 
@@ -101,10 +141,15 @@ UpdaterLogic::UpdaterLogic(UpdaterView& view, Dialogs& dialogs, EventPump& pump,
 UpdaterLogic::~UpdaterLogic() = default;
 
 void UpdaterLogic::Form_Load() {
-  // Unreadable counts as absent: without a record there is nothing to announce.
-  if (const auto record = ReadFileBytes(programFolder_ / kVersionRecordFile)) {
-    ItemReader reader(*record);
-    const float version = ReleaseVersionFrom(reader.Next());
+  // Before anything else: a trial cut short leaves a program that never proved it starts.
+  RevertAbandonedTrial(programFolder_);
+  // Unreadable counts as absent, and a record of a version that is already installed (or older)
+  // is a leftover: either way there is nothing to announce.
+  const auto record = ReadFileBytes(programFolder_ / kVersionRecordFile);
+  const std::string recordText = record.value_or(std::string());
+  ItemReader reader(recordText);
+  const float version = ReleaseVersionFrom(reader.Next());
+  if (record && version > InstalledVersion(programFolder_)) {
     announcedVersion_ = version;
     std::string news(reader.Next());
     std::replace(news.begin(), news.end(), '|', ',');
@@ -125,6 +170,12 @@ void UpdaterLogic::Label3_Click() {
   view_.SetDownloadEnabled(false);
   view_.SetStatusText("Uppdaterar...");
   pump_.ProcessEvents();
+  // Nothing is downloaded for a release that could not be installed whatever arrives.
+  if (std::string refusal = CheckAnnouncedVersion(); !refusal.empty()) {
+    view_.SetDownloadEnabled(true);
+    Refuse(refusal);
+    return;
+  }
 
   // Held here as well as in oFTP: a retry from inside GetFile replaces oFTP while this object is
   // still running.
@@ -156,7 +207,7 @@ void UpdaterLogic::Label3_Click() {
     refusal = W("Signaturen ") + ReleaseSignatureName() + W(" kunde inte hämtas (") + connection->lastError +
               W("), och utan den installeras ingen ny version.") + W(kUntouched);
   } else {
-    refusal = CheckRelease(download, signature, AnnouncedVersion());
+    refusal = CheckRelease(download, signature, *AnnouncedVersion());
   }
   RemoveFile(signature);
   if (finished_) {
@@ -170,13 +221,33 @@ void UpdaterLogic::Label3_Click() {
     return;
   }
   const float version = *AnnouncedVersion();
-  if (std::string failure = InstallDownload(download, version); !failure.empty()) {
+  ForgetRefusalsUpTo(programFolder_, version);
+  // Held from before the trial marker is written until the trial has ended, however it ends.
+  const auto watch = TrialWatch::TryTake(programFolder_);
+  std::string failure = watch ? InstallDownload(download, version)
+                              : "!Could not replace " + std::string(kMainProgramFile) +
+                                    ": another updater is trying a new version of it";
+  if (!failure.empty()) {
     RemoveFile(download);
     view_.SetDownloadEnabled(true);
     oFTP_ErrorMsg(failure);
     return;
   }
   TryNewProgram(version);
+}
+
+std::string UpdaterLogic::CheckAnnouncedVersion() {
+  const auto version = AnnouncedVersion();
+  if (!version) {
+    return W("Versionsinformationen (version.txt) saknas, så den nya versionen kan inte kontrolleras.") +
+           W(kUntouched);
+  }
+  if (const float installed = InstalledVersion(programFolder_); *version <= installed) {
+    return W("Version ") + ReleaseVersionText(*version) +
+           W(" är inte nyare än den installerade Vimo (version ") + ReleaseVersionText(installed) + ")." +
+           W(kUntouched);
+  }
+  return {};
 }
 
 std::optional<float> UpdaterLogic::AnnouncedVersion() {
@@ -189,11 +260,7 @@ std::optional<float> UpdaterLogic::AnnouncedVersion() {
 }
 
 std::string UpdaterLogic::CheckRelease(const fs::path& program, const fs::path& signature,
-                                       std::optional<float> version) const {
-  if (!version) {
-    return W("Versionsinformationen (version.txt) saknas, så den nya versionen kan inte kontrolleras.") +
-           W(kUntouched);
-  }
+                                       float version) const {
   // Sizes first, so that whatever a server sent is read into memory only when it can be a release.
   std::error_code programError;
   std::error_code signatureError;
@@ -209,8 +276,8 @@ std::string UpdaterLogic::CheckRelease(const fs::path& program, const fs::path& 
   const auto programBytes = ReadFileBytes(program);
   const auto signatureBytes = ReadFileBytes(signature);
   if (!programBytes || !signatureBytes) return W("De nedladdade filerna kunde inte läsas.") + W(kUntouched);
-  if (!VerifyRelease(safeguards_.releasePublicKey, *version, *programBytes, *signatureBytes)) {
-    return W("Signaturen stämmer inte med Vimo version ") + ReleaseVersionText(*version) +
+  if (!VerifyRelease(safeguards_.releasePublicKey, version, *programBytes, *signatureBytes)) {
+    return W("Signaturen stämmer inte med Vimo version ") + ReleaseVersionText(version) +
            W(": programfilen är ändrad, ofullständig eller inte utgiven av Vimos utvecklare.") +
            W(kUntouched);
   }
@@ -221,6 +288,9 @@ std::string UpdaterLogic::CheckRelease(const fs::path& program, const fs::path& 
 }
 
 void UpdaterLogic::Refuse(const std::string& reason) {
+  // Recorded before the user answers, so that however this updater ends, the next start goes on
+  // to the chat instead of handing over for the same release again.
+  if (const auto version = AnnouncedVersion()) RecordRefusedRelease(programFolder_, *version);
   // The alternation skips every other transfer error; a refusal happens once per attempt and must
   // always be explained, so it neither depends on nor changes that state.
   if (!finished_) ShowDownloadError(reason);
@@ -230,9 +300,12 @@ std::string UpdaterLogic::InstallDownload(const fs::path& download, float versio
   const fs::path installed = programFolder_ / kMainProgramFile;
   const fs::path previous = PreviousProgramPath(programFolder_);
   std::error_code error;
-  // Executable before it takes the program's name, so the program is never there without the bits.
-  fs::permissions(download, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                  fs::perm_options::add, error);
+  // The caller holds the watch, so a trial still marked was cut short: its previous program is the
+  // one to keep, not the program on trial.
+  if (FileExists(TrialMarkerPath(programFolder_))) RevertTrial(programFolder_);
+  // Runnable before it takes the program's name, so the program is never there without the bits.
+  fs::permissions(download, PermissionsToInstall(installed, download), fs::perm_options::replace, error);
+  if (!error && !SyncToDisk(download)) error = std::make_error_code(std::errc::io_error);
   // The installed program stays in place while the previous copy is made, so a crash here loses nothing.
   if (!error && fs::is_regular_file(installed, error)) {
     RemoveFile(previous);
@@ -240,9 +313,12 @@ std::string UpdaterLogic::InstallDownload(const fs::path& download, float versio
     if (error) {
       error.clear();
       fs::copy_file(installed, previous, fs::copy_options::overwrite_existing, error);
+      if (!error && !SyncToDisk(previous)) error = std::make_error_code(std::errc::io_error);
     }
   }
-  if (!error && !WriteFileAtomically(TrialMarkerPath(programFolder_), ReleaseVersionText(version) + "\r\n")) {
+  // Durable with its folder, which puts the download's and the previous program's names on the
+  // disk as well: after a power cut the trial is found and reverted.
+  if (!error && !WriteFileDurably(TrialMarkerPath(programFolder_), VersionText(version) + "\r\n")) {
     error = std::make_error_code(std::errc::io_error);
   }
   if (!error) fs::rename(download, installed, error);
@@ -267,6 +343,8 @@ void UpdaterLogic::TryNewProgram(float version) {
     // Asked before the marker is looked at: a program may confirm and end at once.
     const bool ended = running->HasEnded();
     if (!FileExists(marker)) {
+      // Recorded first: only then may the previous program go, since nothing older is installed again.
+      RecordInstalledVersion(programFolder_, version);
       RemoveFile(PreviousProgramPath(programFolder_));
       RemoveFile(FailedReleasePath(programFolder_));
       Finish();
@@ -287,16 +365,8 @@ void UpdaterLogic::TryNewProgram(float version) {
 
 void UpdaterLogic::Revert(float version, const std::string& why) {
   const fs::path installed = programFolder_ / kMainProgramFile;
-  const fs::path previous = PreviousProgramPath(programFolder_);
-  std::error_code error;
-  bool restored = false;
-  if (fs::is_regular_file(previous, error)) {
-    fs::rename(previous, installed, error);
-    restored = !error;
-  }
-  RemoveFile(TrialMarkerPath(programFolder_));
   // The start-up then goes on to the chat instead of offering the same release again.
-  RecordFailedRelease(programFolder_, version);
+  const bool restored = RevertTrial(programFolder_);
   view_.SetStatusText("Fel!");
   const std::string outcome = restored ? W(" Den tidigare versionen är återställd och startas nu.")
                                        : W(" Den tidigare versionen kunde inte återställas.");
@@ -328,9 +398,14 @@ void UpdaterLogic::ShowDownloadError(const std::string& sErr) {
       DialogButtons::YesNo);
   if (answer == DialogAnswer::Yes) {
     Label3_Click();
-  } else {
-    Finish();
+    return;
   }
+  // Once the start-up goes on to the chat for this release (it was refused), the installed Vimo
+  // is started again; otherwise it would only hand over to the updater once more.
+  if (const auto version = AnnouncedVersion(); version && ReleaseFailedHere(programFolder_, *version)) {
+    desktop_.StartProgram(programFolder_ / kMainProgramFile);
+  }
+  Finish();
 }
 
 void UpdaterLogic::oFTP_StatusMsg(const std::string& Msg) {

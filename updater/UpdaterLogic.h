@@ -1,18 +1,23 @@
 #pragma once
-// What the updater's window Vupdater_start does, without the window: it reads the version record
-// left by Vimo, shows the news, downloads the new main program on "HÄR", installs it only when it is
-// a signed release of the announced version, and keeps it only when it starts well.
+// What the updater's window Vupdater_start does, without the window: it puts back a program whose
+// trial was cut short, reads the version record left by Vimo, shows the news, downloads the new main
+// program on "HÄR", installs it only when it is a signed release of the announced version above the
+// installed one (UpdateTrial.h), and keeps it only when it starts well.
 //
 // The download never touches the installed program until it has arrived whole: the program and its
 // signature go to temporary files in the program folder, and only a GetFile that returned true
 // without an error report, an Ed25519 signature by the release key over the bytes and the announced
 // version (Release.h), and an executable of this platform let it replace the program. Anything else
-// is refused through the error dialog and leaves the installed program byte for byte as it was.
+// is refused through the error dialog and leaves the installed program byte for byte as it was. A
+// refused version is recorded, so the start-up goes on to the chat instead of handing over for it
+// again, and No in the dialog starts the installed Vimo.
 //
-// The replaced program is kept as the previous one (UpdateTrial.h). The new program is started and
-// watched: it confirms once its main window is shown; if it ends before that, or has not confirmed
-// within the healthy-start bound (it is then stopped), the previous program is put back, the user is
-// told why, and the previous program is started.
+// The download and the trial marker are on the disk before the download takes the program's name,
+// and the new program gets the old one's permissions. The replaced program is kept as the previous
+// one (UpdateTrial.h). The new program is started and watched, under the watch lock: it confirms
+// once its main window is shown; if it ends before that, or has not confirmed within the
+// healthy-start bound (it is then stopped), the previous program is put back, the user is told why,
+// and the previous program is started.
 //
 // Re-entrancy: CFtp delivers its events inside GetFile, and Yes in the error dialog starts the next
 // attempt from inside the error event, so attempts nest on the stack. Each attempt keeps its own
@@ -105,16 +110,21 @@ class UpdaterLogic {
   void Finish();
   // The version from "version.txt", read once; nothing when there is no record.
   std::optional<float> AnnouncedVersion();
+  // "" when a release of the announced version may be installed here (it is above the installed
+  // one); else the reason, in Swedish, why it is refused.
+  std::string CheckAnnouncedVersion();
   // "" when the downloaded files are a release of `version` for this build; else the reason, in
   // Swedish, why they are refused.
   std::string CheckRelease(const std::filesystem::path& program, const std::filesystem::path& signature,
-                           std::optional<float> version) const;
-  // The refusal dialog: unlike the transfer errors, every refusal is shown.
+                           float version) const;
+  // The refusal dialog: unlike the transfer errors, every refusal is shown, and recorded so that the
+  // start-up does not hand over for the same release again.
   void Refuse(const std::string& reason);
-  // The error dialog, with a new attempt on Yes and the end of the program on No.
+  // The error dialog, with a new attempt on Yes; on No the end of the program, after starting the
+  // installed Vimo when the start-up will not hand over again for this release.
   void ShowDownloadError(const std::string& sErr);
-  // Keeps the installed program as the previous one and moves the download over it. Returns "" or
-  // the reason it failed.
+  // Keeps the installed program as the previous one and moves the download over it; the caller
+  // holds the watch. Returns "" or the reason it failed.
   std::string InstallDownload(const std::filesystem::path& download, float version);
   // Starts the new program and waits for its confirmation; reverts when it does not come.
   void TryNewProgram(float version);

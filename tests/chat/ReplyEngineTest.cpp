@@ -107,7 +107,7 @@ TEST_F(ReplyEngineTest, LessonsGoToTheJournalAndPastedLineBreaksNeverReachTheFil
   Enter("bara\none");
   EXPECT_EQ(engine_.Journal().Read(),
             (std::vector<Lesson>{{Lesson::Kind::Taught, W("två  rader?"), "ja nej kanske"},
-                                 {Lesson::Kind::Corrected, W("två  rader?"), "bara one"}}));
+                                 {Lesson::Kind::Corrected, W("två  rader?"), "bara one", "ja nej kanske"}}));
   // The name memory too keeps one line.
   Enter("jag heter kalle\r\nanka");
   EXPECT_EQ(ReadFileBytes(folder_ / "user.vimo"), "kalle  anka\r\n");

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -19,6 +20,7 @@
 #include "LessonJournal.h"
 #include "MainWindowServer.h"
 #include "PureFtpTestServer.h"
+#include "SharedBrain.h"
 #include "StartupSequence.h"
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
@@ -145,10 +147,11 @@ struct Start {
 // window stayed open. Dialogs not scripted beforehand (`script`) fail the test.
 struct Close {
   Close(const RealFtpServer& server, const std::filesystem::path& folder, Waiter& waiter,
-        const std::function<void(ScriptedDialogs&)>& script = {}) {
+        const std::function<void(ScriptedDialogs&)>& script = {}, UtcClock clock = SystemUtcSeconds) {
     if (script) script(dialogs);
     MainWindowServer handlers(window, uploadWindow, values, dialogs, pump, SettingsFor(server), folder);
     handlers.SetWaiter(waiter);
+    handlers.SetClock(std::move(clock));
     handlers.Form_Unload(stayedOpen);
   }
   bool Printed(const std::string& line) const {
@@ -173,6 +176,24 @@ void TeachPending(const RealFtpServer& server, const std::filesystem::path& fold
 
 bool LessonOnServer(const RealFtpServer& server) {
   return server.ReadText("brain.txt") == kBrain + "\r\n*\r\nq\r\na\r\n";
+}
+
+// This computer's clock, off by the given minutes.
+UtcClock SkewedClock(int minutes) {
+  return [minutes] { return SystemUtcSeconds() + minutes * 60; };
+}
+
+// The name of the generation `daysAgo` days before today (on a server listing UTC).
+std::string GenerationDaysAgo(int daysAgo, std::uint64_t records) {
+  return GenerationName(DayOf(SystemUtcSeconds() - daysAgo * 86400), records);
+}
+
+// Another copy's lock with its mark, `age` old; as a file named like the lock when asked (the
+// helpers hand files and folders to the server's account, which must be able to remove them).
+void PlaceLock(const RealFtpServer& server, std::chrono::minutes age, bool asFile = false) {
+  server.WriteFile(asFile ? "vimo.lock" : "vimo.lock/0123456789abcdef", "");
+  std::filesystem::last_write_time(server.PathOf("vimo.lock"),
+                                   std::filesystem::file_time_type::clock::now() - age);
 }
 
 class SharedBrainTest : public ::testing::TestWithParam<std::string> {
@@ -245,16 +266,37 @@ TEST_P(SharedBrainTest, ALessonOfACopyKilledBeforeItClosedGoesUpWithTheNextClose
   EXPECT_TRUE(LessonJournal(program / "Data/lessons.vimo").Read().empty());
 }
 
+TEST_P(SharedBrainTest, GenerationsAreKeptADayAtATimeAndOneCanBePutBack) {
+  StartServer();
+  for (int day = 20; day >= 6; --day)
+    server->WriteText(GenerationDaysAgo(day, 1500 + day), BrainText(1500 + day));
+  for (int start = 0; start < 2; ++start) {
+    Start again(*server, folders / "program");
+    ASSERT_EQ(again.sequence.outcome(), StartupSequence::Outcome::HandedOver);
+  }
+  // Today's from the first start, the thirteen newest of the others; the second start wrote none.
+  EXPECT_EQ(server->ReadText(GenerationDaysAgo(0, 1500)), kBrain);
+  for (int day = 20; day >= 6; --day)
+    EXPECT_EQ(server->Exists(GenerationDaysAgo(day, 1500 + day)), day <= 18) << day;
+
+  CFtp ftp;
+  ftp.Port(static_cast<std::int16_t>(server->port()));
+  ASSERT_TRUE(ftp.Connect("127.0.0.1", server->user(), server->password(), ""));
+  ftp.TransferType(1);
+  RecordingWaiter waiter;
+  std::string failure;
+  EXPECT_TRUE(RestoreGeneration(ftp, waiter, GenerationDaysAgo(7, 1507), folders / "scratch.txt", failure))
+      << failure;
+  EXPECT_EQ(server->ReadText("brain.txt"), BrainText(1507));
+  EXPECT_FALSE(RestoreGeneration(ftp, waiter, "brain2.txt", folders / "scratch.txt", failure));
+  EXPECT_EQ(server->ReadText("brain2.txt"), kBrain);
+  EXPECT_FALSE(server->Exists("vimo.lock"));
+}
+
 // The close against a lock another copy left or holds.
 class LockTest : public SharedBrainTest {
  protected:
-  // Another copy's lock with its mark (as a file: the helpers hand files and folders to the
-  // server's account, which must be able to remove them).
-  void PlaceLock(std::chrono::minutes age) {
-    server->WriteFile("vimo.lock/0123456789abcdef", "");
-    std::filesystem::last_write_time(server->PathOf("vimo.lock"),
-                                     std::filesystem::file_time_type::clock::now() - age);
-  }
+  void PlaceLock(std::chrono::minutes age, bool asFile = false) { ::PlaceLock(*server, age, asFile); }
 
   TempFolder folder{"vimo-lock"};
   ActingWaiter waiter;
@@ -302,6 +344,50 @@ TEST_P(LockTest, AStaleLockIsBrokenAndALiveOneIsWaitedForWithinTheBound) {
     // The other copy's lock is still its own.
     EXPECT_TRUE(server->Exists("vimo.lock/0123456789abcdef"));
   }
+  {
+    SCOPED_TRACE("a file named like the lock, left ten minutes ago");
+    std::filesystem::remove_all(server->PathOf("vimo.lock"));
+    TeachPending(*server, folder.path());
+    PlaceLock(10min, true);
+    const Close close(*server, folder.path(), waiter);
+    EXPECT_TRUE(LessonOnServer(*server));
+    EXPECT_FALSE(server->Exists("vimo.lock"));
+  }
+  for (const int skew : {-10, 10}) {
+    SCOPED_TRACE("this computer's clock " + std::to_string(skew) + " minutes off: a live lock is waited for");
+    TeachPending(*server, folder.path());
+    PlaceLock(0min);
+    waiter.waits.clear();
+    waiter.hook = [&](int waits) {
+      if (waits == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
+    };
+    const Close close(*server, folder.path(), waiter, {}, SkewedClock(skew));
+    EXPECT_TRUE(LessonOnServer(*server));
+    EXPECT_EQ(waiter.waits.size(), 3u);
+  }
+}
+
+TEST_P(LockTest, AHolderTouchesItsLockSoASlowMergeIsNotBrokenUnderIt) {
+  StartServer();
+  const ServerSettings settings = SettingsFor(*server);
+  CFtp holderFtp, otherFtp;
+  for (CFtp* ftp : {&holderFtp, &otherFtp}) {
+    ftp->Port(settings.port);
+    ASSERT_TRUE(ftp->Connect(settings.host, settings.user, settings.password, ""));
+  }
+  std::int64_t now = 1'000'000;
+  ServerLock holder(holderFtp, waiter, LockTiming{}, [&] { return now; });
+  ASSERT_TRUE(holder.Acquire());
+  // The merge has run for ten minutes; its last touch was just now.
+  std::filesystem::last_write_time(server->PathOf("vimo.lock"),
+                                   std::filesystem::file_time_type::clock::now() - 10min);
+  now += LockTiming{}.refreshSeconds;
+  holder.RefreshIfDue();
+  LockTiming once;
+  once.waitLimitMs = 0;
+  ServerLock other(otherFtp, waiter, once);
+  EXPECT_FALSE(other.Acquire());
+  EXPECT_TRUE(holder.StillHeld());
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SharedBrainTest, ::testing::ValuesIn(kTestServerKinds), TestServerKindName);
@@ -389,16 +475,96 @@ TEST_F(FaultTest, StartUpFaultsEndInTheChatOrInTheErrorNeverInAWindowThatWaits) 
   }
 }
 
-TEST_F(FaultTest, ABrainFarSmallerThanItsBackupIsRestoredNotCopiedOverTheBackups) {
-  StartServer({});
-  server->WriteText("brain2.txt", BrainText(1700));
-  Start start(*server, folder.path());
+TEST_F(FaultTest, ADamagedOrMissingBrainIsRepairedOnTheServerFromTheNewestWholeCopy) {
+  std::string padded;
+  for (int star = 0; star < 1500; ++star) padded += "*\r\n";
+  while (padded.size() < BrainText(1700).size()) padded += "skräp skräp skräp skräp\r\n";
+  struct Case {
+    const char* what;
+    std::string brain;  // empty: none on the server
+    std::map<std::string, std::string> others;
+    std::string restored;
+  };
+  const std::string newestMerge = BrainText(1750) + "\r\n*\r\nny\r\nlektion\r\n";
+  const Case cases[] = {
+      {"far smaller than its backup", kBrain, {{"brain2.txt", BrainText(1700)}}, BrainText(1700)},
+      {"stars padded with junk to the backup's size",
+       padded,
+       {{"brain2.txt", BrainText(1700)}},
+       BrainText(1700)},
+      {"shrunk a little at every start",
+       BrainText(1750),
+       {{"brain2.txt", BrainText(1850)}, {GenerationDaysAgo(2, 2000), BrainText(2000)}},
+       BrainText(1850)},
+      {"missing, with a failed close's newest merge beside it",
+       "",
+       {{"brain.txt.upload-0123456789abcdef", newestMerge}},
+       newestMerge},
+  };
+  for (const Case& damage : cases) {
+    SCOPED_TRACE(damage.what);
+    StartServer({});
+    if (damage.brain.empty()) {
+      std::filesystem::remove(server->PathOf("brain.txt"));
+    } else {
+      server->WriteText("brain.txt", damage.brain);
+    }
+    for (const auto& [name, text] : damage.others) server->WriteText(name, text);
+    TempFolder program{"vimo-repair"};
+    Start start(*server, program.path());
 
-  ASSERT_EQ(start.sequence.outcome(), StartupSequence::Outcome::HandedOver);
-  EXPECT_TRUE(start.view.restoreShown);
-  EXPECT_EQ(ReadBytes(folder / "brain.txt"), BrainText(1700));
-  EXPECT_EQ(server->ReadText("brain2.txt"), BrainText(1700));
-  EXPECT_EQ(server->ReadText("brain_manuellbackup.txt"), kBrain);
+    ASSERT_EQ(start.sequence.outcome(), StartupSequence::Outcome::HandedOver);
+    EXPECT_TRUE(start.view.restoreShown);
+    EXPECT_EQ(ReadBytes(program / "brain.txt"), damage.restored);
+    EXPECT_EQ(server->ReadText("brain.txt"), damage.restored);
+    // The backups and the history are as they were.
+    EXPECT_EQ(server->ReadText("brain_manuellbackup.txt"), kBrain);
+    for (const auto& [name, text] : damage.others) {
+      if (name.find(".upload-") == std::string::npos) {
+        EXPECT_EQ(server->ReadText(name), text) << name;
+      }
+    }
+  }
+}
+
+TEST_F(FaultTest, AnUploadRemovedBeforeItsRenameLeavesTheOldBrainInPlace) {
+  // Another copy's clean-up took the temporary; this server will not rename onto a name either.
+  StartServer({"--remove-after-stor", "brain.txt.upload-*", "--no-rename-over"});
+  TeachPending(*server, folder.path());
+  RecordingWaiter waiter;
+  const Close close(*server, folder.path(), waiter,
+                    [](ScriptedDialogs& dialogs) { dialogs.AnswerNext(DialogAnswer::Yes); });
+  EXPECT_TRUE(close.stayedOpen);
+  EXPECT_EQ(server->ReadText("brain.txt"), kBrain);
+  EXPECT_EQ(LessonJournal(folder.path() / "Data/lessons.vimo").Read().size(), 1u);
+}
+
+TEST_F(FaultTest, LockAgesHoldWhateverZoneTheServerListsIn) {
+  // East of UTC, as a Swedish host: a dead lock must not look hours young. West: a live one must
+  // not look stale.
+  for (const char* zone : {"XXX-3", "XXX+5"}) {
+    SCOPED_TRACE(zone);
+    StartServer({"--list-zone", zone});
+    {
+      TeachPending(*server, folder.path());
+      PlaceLock(*server, 10min);
+      ActingWaiter waiter;
+      const Close close(*server, folder.path(), waiter);
+      EXPECT_TRUE(LessonOnServer(*server));
+      EXPECT_TRUE(waiter.waits.empty());
+    }
+    {
+      TeachPending(*server, folder.path());
+      PlaceLock(*server, 0min);
+      ActingWaiter waiter;
+      waiter.hook = [&](int waits) {
+        if (waits == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
+      };
+      const Close close(*server, folder.path(), waiter);
+      EXPECT_TRUE(LessonOnServer(*server));
+      EXPECT_EQ(waiter.waits.size(), 3u);
+    }
+  }
 }
 
 }  // namespace

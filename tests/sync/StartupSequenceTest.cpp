@@ -258,7 +258,7 @@ TEST_F(StartupTest, AUserListThatDoesNotArriveWholeIsNeverSentBack) {
   EXPECT_EQ(sequence_->outcome(), StartupSequence::Outcome::HandedOver);
 }
 
-TEST_F(StartupTest, MissingSharedBrainIsRestoredWithoutTouchingTheBackups) {
+TEST_F(StartupTest, MissingSharedBrainIsRestoredOnTheServerWithoutTouchingTheBackups) {
   StartServer();
   SeedServer();
   std::filesystem::remove(server_->PathOf("brain.txt"));
@@ -268,7 +268,7 @@ TEST_F(StartupTest, MissingSharedBrainIsRestoredWithoutTouchingTheBackups) {
   EXPECT_EQ(Local("brain.txt"), BrainText(1600));
   EXPECT_EQ(server_->ReadText("brain2.txt"), BrainText(1600));
   EXPECT_EQ(server_->ReadText("brain_manuellbackup.txt"), BrainText(1800));
-  EXPECT_FALSE(server_->Exists("brain.txt"));
+  EXPECT_EQ(server_->ReadText("brain.txt"), BrainText(1600));
   EXPECT_EQ(waiter_.waits, (std::vector<int>{1600, 1000, 4000}));
   EXPECT_TRUE(view_.EverShown(StartupNotice::Hjärnaförstörd_lbl1));
   EXPECT_TRUE(view_.EverShown(StartupNotice::Hjärnaförstörd_lbl2));
@@ -287,7 +287,8 @@ TEST_F(StartupTest, TheSizeCheckDrawsTheLineAt1500Records) {
   // The small brain never reaches the backups.
   EXPECT_EQ(server_->ReadText("brain2.txt"), BrainText(1600));
   EXPECT_EQ(server_->ReadText("brain_manuellbackup.txt"), BrainText(1800));
-  EXPECT_EQ(server_->ReadText("brain.txt"), BrainText(1499));
+  // The restored brain replaces the damaged one on the server too.
+  EXPECT_EQ(server_->ReadText("brain.txt"), BrainText(1600));
 
   server_->WriteText("brain.txt", BrainText(1500));
   Run();
@@ -300,6 +301,7 @@ TEST_F(StartupTest, ARestoredCopyThatIsTooSmallEndsTheProgram) {
   StartServer();
   SeedServer(10);
   server_->WriteText("brain2.txt", BrainText(1499));
+  server_->WriteText("brain_manuellbackup.txt", BrainText(1499));
   dialogs_.AnswerNext(DialogAnswer::Yes);
   auto& sequence = Run();
 
@@ -321,7 +323,7 @@ TEST_F(StartupTest, ARestoredCopyThatIsTooSmallEndsTheProgram) {
   EXPECT_FALSE(LocalExists("version.txt"));
   EXPECT_FALSE(LocalExists("medd.txt"));
   EXPECT_EQ(server_->ReadText("brain2.txt"), BrainText(1499));
-  EXPECT_EQ(server_->ReadText("brain_manuellbackup.txt"), BrainText(1800));
+  EXPECT_EQ(server_->ReadText("brain_manuellbackup.txt"), BrainText(1499));
   EXPECT_EQ(waiter_.waits, (std::vector<int>{1600}));
 
   // The handlers stay silent once the program has ended.
@@ -336,6 +338,7 @@ TEST_F(StartupTest, NoBackupToRestoreFromEndsTheProgramEvenOnNo) {
   SeedServer();
   std::filesystem::remove(server_->PathOf("brain.txt"));
   std::filesystem::remove(server_->PathOf("brain2.txt"));
+  std::filesystem::remove(server_->PathOf("brain_manuellbackup.txt"));
   dialogs_.AnswerNext(DialogAnswer::No);
   auto& sequence = Run();
 

@@ -23,7 +23,7 @@ struct TestReleaseKey {
     return SignRelease(pair.secretKey, version, program).value();
   }
   // "/Vimo" and its signature for `version` on the server.
-  void Publish(const FtpTestServer& server, const std::string& program, float version) const {
+  void Publish(const RealFtpServer& server, const std::string& program, float version) const {
     server.WriteFile("Vimo", program);
     server.WriteFile("Vimo.sig", Sign(program, version));
   }

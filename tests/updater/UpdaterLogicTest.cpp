@@ -17,6 +17,7 @@
 #include "ReleaseTestFiles.h"
 #include "SyncTestFiles.h"
 #include "TestServerSettings.h"
+#include "TextFile.h"
 #include "UpdateTrial.h"
 #include "UpdaterLogic.h"
 #include "Windows1252.h"
@@ -29,6 +30,8 @@ namespace {
 const std::string kOldBuild = "the old build, which must survive a failed download\n";
 const std::string kErrorTitle = "Vimo uppdatering - Fel!";
 const std::string kRecord = W("10,Nytt|bättre,0,100\r\n");
+// Not runnable, and not for everyone: the new build gets these and may run where they may read.
+constexpr fs::perms kOldPermissions = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
 
 // A real program, bigger than one data chunk, so that a drop after a few kilobytes happens in the middle.
 std::string LargeBuild() {
@@ -119,7 +122,7 @@ class UpdaterLogicTest : public ::testing::Test {
   void Start(std::vector<std::string> switches = {}) {
     server_.emplace(std::move(switches));
     WriteBytes(folder_ / "Vimo", kOldBuild);
-    fs::permissions(folder_ / "Vimo", fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(folder_ / "Vimo", kOldPermissions);
     WriteBytes(folder_ / "version.txt", kRecord);
     MakeLogic();
   }
@@ -140,20 +143,27 @@ class UpdaterLogicTest : public ::testing::Test {
     return names;
   }
 
-  void ExpectOldBuildUntouched() {
+  // A refusal leaves its record (the start-up then goes on to the chat), and No starts the old build.
+  enum class Refused { No, Yes };
+  void ExpectOldBuildUntouched(Refused refused = Refused::No) {
     EXPECT_EQ(ReadBytes(folder_ / "Vimo"), kOldBuild);
-    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "version.txt"}));
+    EXPECT_EQ(fs::status(folder_ / "Vimo").permissions(), kOldPermissions);
+    std::vector<std::string> names{"Vimo", "version.txt"};
+    if (refused == Refused::Yes) {
+      names.insert(names.begin() + 1, "Vimo.refused");
+      EXPECT_TRUE(ReleaseFailedHere(folder_.path(), 10.0f));
+    }
+    EXPECT_EQ(FolderNames(), names);
   }
 
   // Installed, already whole and executable at the moment it was started, and kept once it confirmed.
   void ExpectNewBuildInstalled(const std::string& build) {
     EXPECT_EQ(ReadBytes(folder_ / "Vimo"), build);
-    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "version.txt"}));
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "Vimo.version", "Vimo.watch", "version.txt"}));
+    EXPECT_EQ(ReadBytes(InstalledVersionPath(folder_.path())), "10\r\n");
     ASSERT_EQ(runner_.started, std::vector<fs::path>{folder_ / "Vimo"});
     EXPECT_EQ(runner_.bytesAtStart[0], build);
-    for (fs::perms bit : {fs::perms::owner_exec, fs::perms::group_exec, fs::perms::others_exec}) {
-      EXPECT_NE(runner_.permsAtStart[0] & bit, fs::perms::none) << "execute bit missing";
-    }
+    EXPECT_EQ(runner_.permsAtStart[0], kOldPermissions | fs::perms::owner_exec | fs::perms::group_exec);
     EXPECT_TRUE(desktop_.startedPrograms.empty());
     EXPECT_TRUE(logic_->finished());
     EXPECT_EQ(view_.closed, 1);
@@ -168,7 +178,7 @@ class UpdaterLogicTest : public ::testing::Test {
                                             W(" Den tidigare versionen är återställd och startas nu."));
     EXPECT_EQ(ReadBytes(folder_ / "Vimo"), kOldBuild);
     EXPECT_EQ(desktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
-    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "Vimo.failed", "version.txt"}));
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "Vimo.failed", "Vimo.watch", "version.txt"}));
     EXPECT_TRUE(ReleaseFailedHere(folder_.path(), 10.0f));
     EXPECT_FALSE(ReleaseFailedHere(folder_.path(), 10.5f)) << "a newer release must still be offered";
     EXPECT_TRUE(logic_->finished());
@@ -207,7 +217,6 @@ TEST_F(UpdaterLogicTest, AnnouncementShowsVersionAndNewsFromTheRecord) {
       {W("10,Nytt|bättre,0,100\r\n"), W("Version 10 av Vimo har släppts!"), W("Nytt,bättre")},
       {"9.5,a|b|c\n", W("Version 9.5 av Vimo har släppts!"), "a,b,c"},
       {"  11,ingen nyhet", W("Version 11 av Vimo har släppts!"), "ingen nyhet"},
-      {"nonsense,x", W("Version 0 av Vimo har släppts!"), "x"},
   };
   for (const Case& c : cases) {
     WriteBytes(folder_ / "version.txt", c.record);
@@ -222,22 +231,36 @@ TEST_F(UpdaterLogicTest, AnnouncementShowsVersionAndNewsFromTheRecord) {
   EXPECT_EQ(view_.closed, 0);
 }
 
-TEST_F(UpdaterLogicTest, WithoutVersionRecordOnlyOffersToStartVimo) {
+// A record of nothing newer than what is installed (compiled in, or installed later) is a leftover,
+// not an announcement.
+TEST_F(UpdaterLogicTest, WithoutAFreshVersionRecordOnlyOffersToStartVimo) {
   Start();
-  fs::remove(folder_ / "version.txt");
-  dialogs_.AnswerNext(DialogAnswer::Yes);
-  logic_->Form_Load();
-  ASSERT_EQ(dialogs_.shown().size(), 1u);
-  EXPECT_EQ(dialogs_.shown()[0].title, "Vimo-updater - Fel");
-  EXPECT_EQ(dialogs_.shown()[0].text,
-            W("Du behöver inte köra updatern manuellt, Vimo uppdateras varje gång det körs.\n\n"
-              "Vill du starta Vimo nu?"));
-  EXPECT_EQ(dialogs_.shown()[0].buttons, DialogButtons::YesNo);
-  EXPECT_EQ(desktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
-  EXPECT_TRUE(logic_->finished());
-  EXPECT_EQ(view_.closed, 1);
-  EXPECT_TRUE(view_.statuses.empty());
-  EXPECT_EQ(ReadBytes(folder_ / "Vimo"), kOldBuild);
+  // The record (none for nullptr) and the version installed before (none for 0).
+  const std::pair<const char*, float> cases[] = {
+      {nullptr, 0}, {"9,Gammal", 0}, {"nonsense,x", 0}, {"9.5,Nedgradering", 10}, {"10,Samma", 10}};
+  for (const auto& [record, installed] : cases) {
+    SCOPED_TRACE(record ? record : "no record");
+    RemoveFile(folder_ / "version.txt");
+    if (record) WriteBytes(folder_ / "version.txt", record);
+    RemoveFile(InstalledVersionPath(folder_.path()));
+    if (installed > 0) RecordInstalledVersion(folder_.path(), installed);
+    desktop_ = SnapshotDesktop();
+    view_ = RecordingView();
+    const std::size_t before = dialogs_.shown().size();
+    dialogs_.AnswerNext(DialogAnswer::Yes);
+    MakeLogic();
+    logic_->Form_Load();
+    ASSERT_EQ(dialogs_.shown().size(), before + 1);
+    EXPECT_EQ(dialogs_.shown().back().title, "Vimo-updater - Fel");
+    EXPECT_EQ(dialogs_.shown().back().text,
+              W("Du behöver inte köra updatern manuellt, Vimo uppdateras varje gång det körs.\n\n"
+                "Vill du starta Vimo nu?"));
+    EXPECT_EQ(dialogs_.shown().back().buttons, DialogButtons::YesNo);
+    EXPECT_EQ(desktop_.startedPrograms, std::vector<fs::path>{folder_ / "Vimo"});
+    EXPECT_TRUE(logic_->finished());
+    EXPECT_EQ(view_.closed, 1);
+    EXPECT_TRUE(view_.statuses.empty());
+  }
 }
 
 TEST_F(UpdaterLogicTest, WithoutVersionRecordNoEndsWithoutStarting) {
@@ -311,6 +334,7 @@ TEST_F(UpdaterLogicTest, ReleasesThatAreNotSignedForThisVersionAreRefused) {
     }
     const std::size_t before = dialogs_.shown().size();
     dialogs_.AnswerNext(DialogAnswer::No);
+    desktop_ = SnapshotDesktop();
     MakeLogic();
     logic_->Label3_Click();
 
@@ -320,8 +344,8 @@ TEST_F(UpdaterLogicTest, ReleasesThatAreNotSignedForThisVersionAreRefused) {
     EXPECT_NE(text.find(W("Den installerade Vimo är orörd.\n\nVill du försöka igen?")), std::string::npos);
     EXPECT_EQ(view_.statuses.back(), "Fel!");
     EXPECT_TRUE(runner_.started.empty());
-    EXPECT_TRUE(desktop_.startedPrograms.empty());
-    ExpectOldBuildUntouched();
+    EXPECT_EQ(desktop_.bytesAtStart, std::vector<std::string>{kOldBuild}) << "the old build must start again";
+    ExpectOldBuildUntouched(Refused::Yes);
   }
 }
 
@@ -341,10 +365,12 @@ TEST_F(UpdaterLogicTest, PureFtpdServesSignedReleasesAsWell) {
   ASSERT_EQ(dialogs_.shown().size(), 1u);
   EXPECT_NE(dialogs_.shown()[0].text.find(W("Signaturen stämmer inte med Vimo version 10")),
             std::string::npos);
-  ExpectOldBuildUntouched();
+  ExpectOldBuildUntouched(Refused::Yes);
 
+  // A valid release of the refused version ends the refusal.
   pure.WriteFile("Vimo.sig", key_.Sign(build, 10.0f));
   view_.closed = 0;
+  desktop_ = SnapshotDesktop();
   MakeLogic({}, SettingsFor(pure));
   logic_->Label3_Click();
   EXPECT_EQ(dialogs_.shown().size(), 1u);
@@ -359,7 +385,7 @@ TEST_F(UpdaterLogicTest, EveryRefusalIsExplainedUnlikeEveryOtherTransferError) {
   logic_->Label3_Click();
   EXPECT_EQ(dialogs_.CountTitled(kErrorTitle), 2);
   EXPECT_TRUE(logic_->finished());
-  ExpectOldBuildUntouched();
+  ExpectOldBuildUntouched(Refused::Yes);
 }
 
 TEST_F(UpdaterLogicTest, NewProgramThatDoesNotStartWellIsReverted) {
@@ -394,6 +420,26 @@ TEST_F(UpdaterLogicTest, NewProgramThatDoesNotStartWellIsReverted) {
       EXPECT_EQ(waited, 120000);
     }
   }
+}
+
+// What a killed updater leaves is reverted at the next start (HandOverTest); one that still runs
+// is left to finish its trial.
+TEST_F(UpdaterLogicTest, TrialThatAnUpdaterWatchesIsNotReverted) {
+  Start();
+  WriteBytes(PreviousProgramPath(folder_.path()), kOldBuild);
+  WriteBytes(folder_ / "Vimo", "the build on trial");
+  WriteBytes(TrialMarkerPath(folder_.path()), "10\r\n");
+  {
+    const auto watch = TrialWatch::TryTake(folder_.path());
+    ASSERT_TRUE(watch);
+    EXPECT_FALSE(TrialWatch::TryTake(folder_.path())) << "the watch must be exclusive";
+    EXPECT_FALSE(RevertAbandonedTrial(folder_.path()));
+    EXPECT_EQ(ReadBytes(folder_ / "Vimo"), "the build on trial");
+    EXPECT_TRUE(fs::exists(TrialMarkerPath(folder_.path())));
+  }
+  EXPECT_TRUE(RevertAbandonedTrial(folder_.path()));
+  EXPECT_EQ(ReadBytes(folder_ / "Vimo"), kOldBuild);
+  EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "Vimo.failed", "Vimo.watch", "version.txt"}));
 }
 
 TEST_F(UpdaterLogicTest, DroppedDownloadKeepsTheOldProgramAndAsks) {
@@ -487,7 +533,7 @@ TEST_F(UpdaterLogicTest, ProgramThatCannotBeReplacedIsReportedAndNothingStarts) 
   ASSERT_EQ(dialogs_.shown().size(), 1u);
   EXPECT_NE(dialogs_.shown()[0].text.find("Orsak: !Could not replace Vimo: "), std::string::npos);
   EXPECT_TRUE(runner_.started.empty());
-  EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "version.txt"}))
+  EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Vimo", "Vimo.watch", "version.txt"}))
       << "the download must be removed";
   EXPECT_TRUE(fs::is_directory(folder_ / "Vimo"));
 }
