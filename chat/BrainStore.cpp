@@ -17,6 +17,7 @@
 #endif
 
 #include "ItemReader.h"
+#include "QuestionMatch.h"
 #include "TextFile.h"
 
 namespace fs = std::filesystem;
@@ -405,7 +406,41 @@ class BrainStore::Index {
 
   const FileStamp& Stamp() const { return stamp_; }
   std::size_t Stars() const { return stars_; }
-  std::size_t Bytes() const { return slots_.Bytes(); }
+  std::size_t Bytes() const {
+    return slots_.Bytes() + near_.Bytes() + records_.capacity() * sizeof(std::uint64_t);
+  }
+
+  // Every complete record, in file order: where its question starts.
+  std::size_t RecordCount() const { return records_.size(); }
+  std::uint64_t RecordOffset(std::size_t record) const { return records_[record]; }
+
+  // Where the questions with this signature start, at most `most` of them; a few may turn out to
+  // have another signature (the table keeps part of it).
+  std::vector<std::uint64_t> OffsetsWithSignature(std::uint64_t signature, std::size_t most) const {
+    std::vector<std::uint64_t> offsets;
+    if (near_.empty()) return offsets;
+    const std::uint64_t print = signature >> (64 - kPrintBits);
+    for (std::size_t at = NearHome(signature); offsets.size() < most; at = (at + 1) & (near_.size() - 1)) {
+      const std::uint64_t slot = near_[at];
+      if (slot == 0) break;
+      if ((slot & kPrintMask) == print) offsets.push_back(slot >> kPrintBits);
+    }
+    return offsets;
+  }
+
+  // The question and answer of records at these offsets; nothing when the file cannot be read.
+  static std::optional<std::vector<std::pair<std::string, std::string>>> RecordsAt(
+      const fs::path& file, const std::vector<std::uint64_t>& offsets) {
+    RecordReader reader(file);
+    std::vector<std::pair<std::string, std::string>> records;
+    records.reserve(offsets.size());
+    for (const std::uint64_t offset : offsets) {
+      auto record = reader.RecordAt(offset);
+      if (!record) return std::nullopt;
+      records.push_back(std::move(*record));
+    }
+    return records;
+  }
 
   // Takes in what was appended to the file since it was indexed. False when that cannot be read;
   // the index is then unusable.
@@ -446,10 +481,17 @@ class BrainStore::Index {
     std::uint64_t hash;
     std::uint64_t question;
     std::string_view text;
+    std::uint64_t signature;
+    bool isNew;  // not walked before (a walk that resumes after an append meets the last records again)
   };
+  // The signature table's slots hold a question's offset above the signature's top bits; the
+  // rest of the signature chose the slot. 0 marks a free slot, as no question starts at 0.
+  static constexpr int kPrintBits = 24;
+  static constexpr std::uint64_t kPrintMask = (std::uint64_t{1} << kPrintBits) - 1;
+  static constexpr std::uint64_t kLargestNearOffset = (std::uint64_t{1} << (64 - kPrintBits)) - 1;
   static constexpr std::size_t kInsertBatch = 16;
 
-  static void Prefetch(const Slot* slot) {
+  static void Prefetch(const void* slot) {
 #if defined(__GNUC__) || defined(__clang__)
     __builtin_prefetch(slot);
 #else
@@ -494,6 +536,40 @@ class BrainStore::Index {
   std::size_t Home(std::uint64_t hash) const {
     return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
   }
+  std::size_t NearHome(std::uint64_t signature) const {
+    return static_cast<std::size_t>(signature & (near_.size() - 1));
+  }
+
+  // Every record goes in, repeated questions too: a near match weighs them all.
+  void InsertNear(std::uint64_t signature, std::uint64_t question) {
+    records_.push_back(question);
+    if (question > kLargestNearOffset) return;
+    if ((nearUsed_ + 1) * 4 > near_.size() * 3) RehashNear(near_.empty() ? 10 : nearBits_ + 1);
+    std::size_t at = NearHome(signature);
+    while (near_[at] != 0) at = (at + 1) & (near_.size() - 1);
+    near_[at] = question << kPrintBits | signature >> (64 - kPrintBits);
+    ++nearUsed_;
+  }
+
+  void RehashNear(int bits) {
+    SlotTable<std::uint64_t> old = std::move(near_);
+    nearBits_ = bits;
+    near_ = SlotTable<std::uint64_t>(std::size_t{1} << nearBits_);
+    for (const std::uint64_t slot : old) {
+      if (slot == 0) continue;
+      const std::uint64_t signature = SignatureOfSlot(slot);
+      std::size_t at = NearHome(signature);
+      while (near_[at] != 0) at = (at + 1) & (near_.size() - 1);
+      near_[at] = slot;
+    }
+  }
+
+  // A slot keeps only part of its signature, so moving it means reading its question again.
+  std::uint64_t SignatureOfSlot(std::uint64_t slot) {
+    if (!rehashReader_) return 0;
+    const auto record = rehashReader_->RecordAt(slot >> kPrintBits);
+    return record ? keys_.SignatureOf(record->first) : 0;
+  }
 
   // Keeps the first record of each question: a later one with the same question is left out.
   bool Insert(std::uint64_t hash, std::uint64_t question, std::string_view text, RecordReader& reader) {
@@ -522,6 +598,11 @@ class BrainStore::Index {
     int bits = std::max(bits_, 10);
     while ((std::size_t{1} << bits) * 3 < records * 4) ++bits;
     if (bits != bits_) Rehash(bits);
+    if (bits != nearBits_ && nearUsed_ == 0) {
+      nearBits_ = bits;
+      near_ = SlotTable<std::uint64_t>(std::size_t{1} << nearBits_);
+    }
+    records_.reserve(records);
   }
 
   void Rehash(int bits) {
@@ -543,6 +624,11 @@ class BrainStore::Index {
     std::ifstream in(file, std::ios::binary);
     RecordReader reader(file);
     if (!in) return false;
+    rehashReader_ = &reader;
+    struct ReaderInUse {
+      Index& index;
+      ~ReaderInUse() { index.rehashReader_ = nullptr; }
+    } inUse{*this};
     std::string buffer;
     std::size_t length = 0;
     if (context == kFromFileStart) {
@@ -560,8 +646,13 @@ class BrainStore::Index {
     std::vector<PendingRecord> pending;
     pending.reserve(kInsertBatch);
     const auto insertPending = [&] {
-      for (const PendingRecord& record : pending)
+      for (const PendingRecord& record : pending) {
         ok = ok && Insert(record.hash, record.question, record.text, reader);
+        if (ok && record.isNew) {
+          InsertNear(record.signature, record.question);
+          lastRecord_ = record.question;
+        }
+      }
       pending.clear();
       return ok;
     };
@@ -571,9 +662,12 @@ class BrainStore::Index {
             text.substr(record.questionBegin, record.questionEnd - record.questionBegin);
         const std::uint64_t hash = HashOf(question);
         if (!slots_.empty()) Prefetch(&slots_[Home(hash)]);
-        pending.push_back({hash,
-                           static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin)),
-                           question});
+        const auto offset =
+            static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin));
+        const bool isNew = offset > lastRecord_;
+        const std::uint64_t signature = isNew ? keys_.SignatureOf(question) : 0;
+        if (isNew && !near_.empty()) Prefetch(&near_[NearHome(signature)]);
+        pending.push_back({hash, offset, question, signature, isNew});
         return pending.size() == kInsertBatch && !insertPending();
       };
     };
@@ -617,6 +711,13 @@ class BrainStore::Index {
   SlotTable<Slot> slots_;
   int bits_ = 0;
   std::size_t used_ = 0;
+  SlotTable<std::uint64_t> near_;
+  int nearBits_ = 0;
+  std::size_t nearUsed_ = 0;
+  std::vector<std::uint64_t> records_;
+  std::uint64_t lastRecord_ = 0;
+  WordKeys keys_;
+  RecordReader* rehashReader_ = nullptr;
   std::size_t stars_ = 0;
   std::int64_t tailContext_ = kFromFileStart;
   FileStamp stamp_;
@@ -723,8 +824,112 @@ bool BrainStore::ReplaceAnswer(std::string_view question, std::string_view newAn
   return written;
 }
 
+namespace {
+
+// The query side's words: one stemmer and cache for the program.
+WordKeys& TypedWordKeys() {
+  static WordKeys keys;
+  return keys;
+}
+
+// Records read for a near match of one signature at most: many questions that are the same but
+// for light words are weighed, and a brain of thousands of "hej" cannot stall the answer.
+constexpr std::size_t kMostNearCandidates = 256;
+
+struct NearCandidate {
+  std::uint64_t offset;
+  std::uint64_t signature;
+  std::string question;
+  std::string answer;
+};
+
+}  // namespace
+
+std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_view typed) const {
+  WordKeys& keys = TypedWordKeys();
+  const std::vector<QuestionWord> words = SplitQuestion(typed, keys);
+  const std::uint64_t signature = SignatureOf(words, typed);
+  const Index* index = CurrentIndex();
+
+  // The records with one of these signatures, in file order: from the index, or read from the file.
+  const auto candidatesOf = [&](const std::vector<std::uint64_t>& signatures) {
+    std::vector<NearCandidate> found;
+    if (index != nullptr) {
+      for (const std::uint64_t wanted : signatures) {
+        const auto offsets = index->OffsetsWithSignature(wanted, kMostNearCandidates);
+        const auto records = Index::RecordsAt(file_, offsets);
+        if (!records) continue;
+        for (std::size_t i = 0; i < offsets.size(); ++i) {
+          const auto& [question, answer] = (*records)[i];
+          if (keys.SignatureOf(question) != wanted) continue;
+          found.push_back({offsets[i], wanted, question, answer});
+        }
+      }
+    } else if (const auto bytes = ReadFileBytes(file_)) {
+      const std::string_view text = *bytes;
+      const auto everyRecord = [](std::size_t) { return true; };
+      WalkRecords(text, 0, true, everyRecord, [&](const RecordItems& record) {
+        const std::string_view question =
+            text.substr(record.questionBegin, record.questionEnd - record.questionBegin);
+        const std::uint64_t has = keys.SignatureOf(question);
+        if (std::find(signatures.begin(), signatures.end(), has) != signatures.end()) {
+          found.push_back(
+              {record.questionBegin, has, std::string(question),
+               std::string(text.substr(record.answer.begin, record.answer.end - record.answer.begin))});
+        }
+        return false;
+      });
+    }
+    std::sort(found.begin(), found.end(),
+              [](const NearCandidate& a, const NearCandidate& b) { return a.offset < b.offset; });
+    return found;
+  };
+  // The best of the candidates, the first in file order among equals.
+  const auto bestOf = [&](const std::vector<NearCandidate>& candidates,
+                          const std::vector<CorrectedSignature>& corrections) -> std::optional<NearAnswer> {
+    std::optional<NearAnswer> best;
+    for (const NearCandidate& candidate : candidates) {
+      const CorrectedSignature* corrected = nullptr;
+      for (const CorrectedSignature& correction : corrections) {
+        if (correction.signature == candidate.signature) corrected = &correction;
+      }
+      const double score = Similarity(words, SplitQuestion(candidate.question, keys), corrected);
+      if (score >= kNearThreshold && (!best || score > best->score)) {
+        best = NearAnswer{candidate.question, candidate.answer, score, false};
+      }
+    }
+    return best;
+  };
+
+  const std::vector<NearCandidate> same = candidatesOf({signature});
+  const std::string normal = NormaliseQuestion(typed);
+  for (const NearCandidate& candidate : same) {
+    if (NormaliseQuestion(candidate.question) == normal) {
+      return NearAnswer{candidate.question, candidate.answer, 1.0, true};
+    }
+  }
+  if (auto best = bestOf(same, {})) return best;
+
+  const std::vector<CorrectedSignature> corrections = CorrectedSignatures(words, keys);
+  if (corrections.empty()) return std::nullopt;
+  std::vector<std::uint64_t> signatures;
+  signatures.reserve(corrections.size());
+  for (const CorrectedSignature& correction : corrections) signatures.push_back(correction.signature);
+  return bestOf(candidatesOf(signatures), corrections);
+}
+
 std::optional<std::string> BrainStore::PickRandomLine(RandomSource& random) const {
   if (!AppendToFile(file_, {})) return std::nullopt;
+  if (const Index* index = CurrentIndex(); index != nullptr && index->RecordCount() > 0) {
+    const std::size_t items = 2 * index->RecordCount();
+    for (int draw = 0; draw < kMaxRandomLineDraws; ++draw) {
+      const std::size_t item = ScaleDraw(random.NextUniform(), items);
+      const auto record = Index::RecordsAt(file_, {index->RecordOffset(item / 2)});
+      if (!record) break;
+      const std::string& line = item % 2 == 0 ? record->front().first : record->front().second;
+      if (IsUsableLine(line)) return line;
+    }
+  }
   const auto bytes = ReadFileBytes(file_);
   if (!bytes) return std::nullopt;
   const std::string_view text = *bytes;

@@ -47,6 +47,18 @@ class BrainStore {
   // short by the end of the file (a "*" or a question as the last item) is no record.
   std::optional<std::string> FindAnswer(std::string_view question) const;
 
+  // The answer to a question that is not stored as typed but is clearly a stored one (see
+  // QuestionMatch.h): the first record whose question has the typed one's normalised form, else
+  // the record with the best score of at least kNearThreshold, the first in file order among
+  // equals. Nothing when no record comes close enough.
+  struct NearAnswer {
+    std::string question;  // the record's own question
+    std::string answer;
+    double score = 0;
+    bool normalised = false;  // the same question once normalised
+  };
+  std::optional<NearAnswer> FindNearAnswer(std::string_view typed) const;
+
   // Whether the text can be one item of the file: a comma or a line end inside it would split it.
   static bool CanStore(std::string_view item);
 
@@ -62,9 +74,11 @@ class BrainStore {
   // new answer cannot be stored (CanStore), or the file cannot be read or written.
   bool ReplaceAnswer(std::string_view question, std::string_view newAnswer) const;
 
-  // A random line of the file (question or answer, stored form), uniform among the lines that are
-  // neither empty nor "*". The text after the last line end is never chosen. Creates an empty file
-  // when it is missing. Nothing when there is no usable line; never draws forever.
+  // A random line of the file (question or answer, stored form). From the index: a record drawn
+  // uniformly, then its question or its answer, so that nothing is read but that record. Without
+  // it, or when the draws keep meeting empty items: uniform among the lines that are neither empty
+  // nor "*", the text after the last line end never chosen. Creates an empty file when it is
+  // missing. Nothing when there is no usable line; never draws forever.
   std::optional<std::string> PickRandomLine(RandomSource& random) const;
 
   // Whether lookups and counts may use the index (the default). Without it every call reads the

@@ -1,5 +1,6 @@
 #include "ChatEngine.h"
 
+#include "QuestionMatch.h"
 #include "TextFile.h"
 #include "Windows1252.h"
 
@@ -94,24 +95,42 @@ bool ChatEngine::RejectInput(const std::string& typed) {
 
 // Each state change comes before the sentence that announces it: an Enter or a click that runs
 // inside the typing must already see the new mode.
+// The exact text first, so that every record keeps its meaning ("hej" and "hej!" may differ); then
+// the same text normalised, for the canned table and the brain; then the nearest stored question.
 void ChatEngine::Answer(const std::string& question) {
   lastQuestion_ = question;
+  answeredNear_ = false;
   if (const auto reply = canned_.ReplyTo(question)) {
     Say(*reply);
     return;
   }
   if (const auto answer = brain_.FindAnswer(question)) {
-    // Enabled only once the answer stands: a correction started while it is still being typed
-    // would have its prompt typed over by the rest of the answer. An Enter inside the typing has
-    // moved on to another reply, which decides for itself.
-    const unsigned enter = enterCount_;
-    Say(BrainStore::ToShown(*answer));
-    if (enter == enterCount_ && !teachMode_ && !correctMode_) view_.SetCorrectButtonEnabled(true);
+    SayBrainAnswer(*answer);
+    return;
+  }
+  if (const std::string normal = NormaliseQuestion(question); normal != question) {
+    if (const auto reply = canned_.ReplyTo(normal)) {
+      Say(*reply);
+      return;
+    }
+  }
+  if (const auto near = brain_.FindNearAnswer(question)) {
+    answeredNear_ = true;
+    SayBrainAnswer(near->answer);
     return;
   }
   teachMode_ = true;
   Say(W("Jag vet inte vad man svarar på det...") + '\r' + W("Hur tycker du att jag ska svara på: '") +
       BrainStore::ToShown(question) + "'?");
+}
+
+void ChatEngine::SayBrainAnswer(const std::string& answer) {
+  // Enabled only once the answer stands: a correction started while it is still being typed
+  // would have its prompt typed over by the rest of the answer. An Enter inside the typing has
+  // moved on to another reply, which decides for itself.
+  const unsigned enter = enterCount_;
+  Say(BrainStore::ToShown(answer));
+  if (enter == enterCount_ && !teachMode_ && !correctMode_) view_.SetCorrectButtonEnabled(true);
 }
 
 bool ChatEngine::Learn(Lesson lesson) {
@@ -148,7 +167,11 @@ void ChatEngine::Ändra_Click() {
   }
   const std::string newAnswer = view_.InputText();
   correctMode_ = false;
-  if (Learn({Lesson::Kind::Corrected, lastQuestion_, newAnswer})) {
+  // A near answer belongs to another question, which keeps it: what the user typed becomes a
+  // question of its own, and from now on it is found exactly.
+  const Lesson::Kind kind = answeredNear_ ? Lesson::Kind::Taught : Lesson::Kind::Corrected;
+  answeredNear_ = false;
+  if (Learn({kind, lastQuestion_, newAnswer})) {
     Say(W("Tack så mycket, svaret är ändrat."));
   } else {
     Say(W("Hoppsan, jag kunde inte ändra svaret. Frågan finns inte längre i min hjärna."));

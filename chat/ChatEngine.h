@@ -39,7 +39,9 @@ class ChatEngine {
   // A key typed into meddelande; only Enter (13) does anything.
   void meddelande_KeyPress(int KeyAscii);
   // Ändra: starts a correction; called by meddelande_KeyPress in correcting mode, finishes it
-  // with the text of the input box as the new answer.
+  // with the text of the input box as the new answer. After an exact answer the record gets the
+  // new answer; after a near one the question as typed is taught with it, and the record that
+  // gave the near answer stays as it was.
   void Ändra_Click();
   void Timer_Vimopratslump_Timer();
   void Chk_slumpprat_Click();
@@ -66,6 +68,8 @@ class ChatEngine {
   // Says the complaint about a text the input rules refuse; false when the text is acceptable.
   bool RejectInput(const std::string& typed);
   void Answer(const std::string& question);
+  // Says an answer from the brain and lets it be corrected.
+  void SayBrainAnswer(const std::string& answer);
   void Teach(const std::string& answer);
   void Speak(const std::string& text);
 
@@ -82,6 +86,8 @@ class ChatEngine {
   std::string lastQuestion_;
   bool teachMode_ = false;
   bool correctMode_ = false;
+  // The last answer came from a stored question that is not the one typed.
+  bool answeredNear_ = false;
   // Counts the Enters, so that an answer can tell whether another Enter ran inside its typing.
   unsigned enterCount_ = 0;
 };

@@ -14,7 +14,7 @@ bool RestoresToPrevious(int disposal) {
 }  // namespace
 
 void FrameComposer::Add(IndexedFrame frame) {
-  frameBytes_ += frame.image.indices.size();
+  frameBytes_ += frame.image.indices.size() + frame.image.decodedWidths.size() * sizeof(int);
   frames_.push_back(std::move(frame));
 }
 
@@ -57,10 +57,11 @@ void FrameComposer::DrawNext() {
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* from = image.indices.data() + static_cast<std::size_t>(y) * image.width;
     std::uint32_t* to = canvas_.Row(frame.top + y) + frame.left;
+    const int rowWidth = std::min(width, image.DecodedWidth(y));
     if (frame.transparentIndex < 0) {
-      for (int x = 0; x < width; ++x) to[x] = palette[from[x]];
+      for (int x = 0; x < rowWidth; ++x) to[x] = palette[from[x]];
     } else {
-      for (int x = 0; x < width; ++x)
+      for (int x = 0; x < rowWidth; ++x)
         if (from[x] != frame.transparentIndex) to[x] = palette[from[x]];
     }
   }
@@ -68,11 +69,12 @@ void FrameComposer::DrawNext() {
 
 Raster FrameComposer::Image(int n) const {
   const IndexedFrame& frame = frames_.at(static_cast<std::size_t>(n - 1));
-  Raster image(frame.image.width, frame.image.height);
+  Raster image(frame.image.width, frame.image.height, kTransparentPixel);
   for (int y = 0; y < image.Height(); ++y) {
     const std::uint8_t* from = frame.image.indices.data() + static_cast<std::size_t>(y) * image.Width();
     std::uint32_t* to = image.Row(y);
-    for (int x = 0; x < image.Width(); ++x) to[x] = (*frame.palette)[from[x]];
+    const int rowWidth = frame.image.DecodedWidth(y);
+    for (int x = 0; x < rowWidth; ++x) to[x] = (*frame.palette)[from[x]];
   }
   return image;
 }

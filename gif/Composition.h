@@ -19,6 +19,13 @@ struct IndexedImage {
   int width = 0;
   int height = 0;
   std::vector<std::uint8_t> indices;  // width × height
+  // Where the image data gives out before the last pixel: how many pixels of each row it reaches,
+  // from the left. Empty when it reaches them all. Pixels it does not reach are not drawn.
+  std::vector<int> decodedWidths;
+
+  int DecodedWidth(int y) const {
+    return decodedWidths.empty() ? width : decodedWidths[static_cast<std::size_t>(y)];
+  }
 };
 
 // One frame as an animation keeps it after the load: its indices and how to draw them.
@@ -55,7 +62,8 @@ class FrameComposer {
   // The screen as it stands once frame n (1 ≤ n ≤ Count()) is drawn, transparent pixels as
   // kTransparentPixel. Valid until the next call of Composite or Add.
   const Raster& Composite(int n);
-  // Frame n's image with every pixel in its palette colour, its transparent index too.
+  // Frame n's image with every pixel in its palette colour, its transparent index too; pixels
+  // that its data does not reach are kTransparentPixel.
   Raster Image(int n) const;
 
   // Memory that the frames keep (their indices) and that composing keeps (the canvases).

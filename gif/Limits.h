@@ -9,7 +9,7 @@ namespace vimo::gif_limits {
 // allocate and how long it may run; a stream that goes past one is refused where it goes past,
 // keeping the frames read before.
 
-// Largest stream read into memory (a file, a resource or bytes).
+// Largest stream loaded (a file, a resource or bytes); a file is read as the walk goes.
 inline constexpr std::size_t kMaxStreamBytes = 64u << 20;
 // Largest logical screen, in pixels: composing keeps a canvas of this size.
 inline constexpr std::int64_t kMaxScreenPixels = 2048 * 2048;

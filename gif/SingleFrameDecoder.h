@@ -17,11 +17,12 @@ std::vector<std::uint8_t> SingleFrameStream(std::span<const std::uint8_t> header
 
 // Decodes the first image of a GIF stream held in memory, with giflib.
 //
-// Returns the image's colour indices from its top-left pixel, cut to at most maxWidth ×
-// maxHeight (the part that can fall on the logical screen), interlaced rows in their place.
-// Nothing when giflib refuses the stream, the stream holds no image, or the image is larger
-// than gif_limits::kMaxImagePixels.
-std::optional<IndexedImage> DecodeFirstImage(std::span<const std::uint8_t> stream, int maxWidth,
-                                             int maxHeight);
+// Returns the image's colour indices from its top-left pixel, cut to at most width × height
+// (the part that can fall on the logical screen, as the caller read it from the image's
+// descriptor), interlaced rows in their place. Image data that gives out early (it ends, holds no
+// data at all, or holds a code giflib refuses) leaves the pixels it does not reach out of
+// decodedWidths; data that giflib cannot start on reaches none. Nothing only when the image is
+// larger than gif_limits::kMaxImagePixels.
+std::optional<IndexedImage> DecodeFirstImage(std::span<const std::uint8_t> stream, int width, int height);
 
 }  // namespace vimo

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <limits>
 
 #include "gif/Limits.h"
@@ -15,9 +16,6 @@ constexpr std::uint8_t kExtensionIntroducer = 0x21;
 constexpr std::uint8_t kImageSeparator = 0x2C;
 constexpr std::uint8_t kTrailer = 0x3B;
 constexpr std::uint8_t kGraphicControlLabel = 0xF9;
-constexpr std::uint8_t kCommentLabel = 0xFE;
-constexpr std::uint8_t kApplicationLabel = 0xFF;
-constexpr std::uint8_t kPlainTextLabel = 0x01;
 
 // A read past the last byte of the stream.
 struct StreamEnded {};
@@ -26,42 +24,85 @@ struct StreamRefused {};
 
 // The stream with every read bounds-checked, indexed by 64-bit positions so that the cursor
 // arithmetic on sizes read from the stream cannot overflow.
+//
+// A stream in memory is read in place. A stream from a reader is read in pieces as the walk
+// reaches them and forgets what the walk releases, so that a large animation is never held whole
+// beside its frames: the window holds one frame's bytes and a piece more.
 class StreamBytes {
  public:
-  explicit StreamBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  using Reader = std::function<std::size_t(std::uint8_t* into, std::size_t most)>;
 
-  std::int64_t Size() const { return static_cast<std::int64_t>(bytes_.size()); }
+  explicit StreamBytes(std::span<const std::uint8_t> bytes) : view_(bytes) {}
+  explicit StreamBytes(Reader reader) : reader_(std::move(reader)) {}
 
-  std::uint8_t operator[](std::int64_t index) const {
-    if (index < 0 || index >= Size()) throw StreamEnded{};
-    return bytes_[static_cast<std::size_t>(index)];
+  // Whether the stream goes on to `index`.
+  bool Has(std::int64_t index) {
+    // Released bytes are never asked for again: the walk only moves forward from a frame's start.
+    if (index < base_) throw StreamRefused{};
+    while (index - base_ >= static_cast<std::int64_t>(view_.size()))
+      if (!ReadMore()) return false;
+    return true;
   }
 
-  std::uint16_t Word(std::int64_t index) const {
-    return static_cast<std::uint16_t>((*this)[index] | ((*this)[index + 1] << 8));
+  std::uint8_t operator[](std::int64_t index) {
+    if (!Has(index)) throw StreamEnded{};
+    return view_[static_cast<std::size_t>(index - base_)];
   }
 
-  std::string Text(std::int64_t index, int length) const {
-    (*this)[index + length - 1];
-    return std::string(reinterpret_cast<const char*>(bytes_.data()) + index,
-                       static_cast<std::size_t>(length));
+  std::uint16_t Word(std::int64_t index) {
+    const std::uint8_t low = (*this)[index];
+    return static_cast<std::uint16_t>(low | ((*this)[index + 1] << 8));
   }
 
-  // first..last inclusive.
-  std::span<const std::uint8_t> Slice(std::int64_t first, std::int64_t last) const {
+  std::string Text(std::int64_t index, int length) {
+    const auto text = Slice(index, index + length - 1);
+    return std::string(text.begin(), text.end());
+  }
+
+  // first..last inclusive; valid until the next read.
+  std::span<const std::uint8_t> Slice(std::int64_t first, std::int64_t last) {
     (*this)[first];
     (*this)[last];
-    return bytes_.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first + 1));
+    return view_.subspan(static_cast<std::size_t>(first - base_), static_cast<std::size_t>(last - first + 1));
   }
 
-  // From a sub-block size byte to the zero terminator that ends the chain.
-  std::int64_t SkipSubBlocks(std::int64_t position) const {
-    while ((*this)[position] != 0) position += (*this)[position] + 1;
+  // From a sub-block size byte to the zero terminator that ends the chain. Unless `keep`, the
+  // sub-blocks are released as they are passed.
+  std::int64_t SkipSubBlocks(std::int64_t position, bool keep = true) {
+    while ((*this)[position] != 0) {
+      position += (*this)[position] + 1;
+      if (!keep) Release(position);
+    }
     return position;
   }
 
+  // The walk needs nothing before `index` any more. Forgotten a piece at a time, so that
+  // releasing often costs little.
+  void Release(std::int64_t index) {
+    if (!reader_ || index - base_ < static_cast<std::int64_t>(kPieceBytes)) return;
+    const auto count = static_cast<std::size_t>(std::min<std::int64_t>(index - base_, std::ssize(window_)));
+    window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(count));
+    base_ += static_cast<std::int64_t>(count);
+    view_ = window_;
+  }
+
  private:
-  std::span<const std::uint8_t> bytes_;
+  static constexpr std::size_t kPieceBytes = 64 << 10;
+
+  bool ReadMore() {
+    if (!reader_) return false;
+    const std::size_t had = window_.size();
+    window_.resize(had + kPieceBytes);
+    const std::size_t got = reader_(window_.data() + had, kPieceBytes);
+    window_.resize(had + got);
+    view_ = window_;
+    return got > 0;
+  }
+
+  Reader reader_;
+  std::vector<std::uint8_t> window_;
+  std::span<const std::uint8_t> view_;
+  std::int64_t base_ = 0;  // stream index of view_[0]
 };
 
 std::uint8_t GetBits(std::uint8_t value, int shift, int count) {
@@ -69,8 +110,7 @@ std::uint8_t GetBits(std::uint8_t value, int shift, int count) {
 }
 
 // Returns the index of the table's last byte.
-std::int64_t ReadColorTable(const StreamBytes& bytes, std::int64_t start, std::uint8_t size,
-                            clsColorMap& map) {
+std::int64_t ReadColorTable(StreamBytes& bytes, std::int64_t start, std::uint8_t size, clsColorMap& map) {
   const int entries = 1 << (size + 1);
   const std::int64_t last = start + 3 * entries - 1;
   bytes[last];  // the whole table, or none of it
@@ -98,7 +138,7 @@ std::int16_t SaturateToInt16(std::int32_t value) {
 // One walk over one stream: the cursor and what it needs to build frames.
 class clsGIF::Walk {
  public:
-  Walk(clsGIF& gif, std::span<const std::uint8_t> bytes) : gif_(gif), bytes_(bytes) {}
+  Walk(clsGIF& gif, StreamBytes bytes) : gif_(gif), bytes_(std::move(bytes)) {}
 
   bool Run() {
     try {
@@ -114,7 +154,7 @@ class clsGIF::Walk {
 
  private:
   bool RunBlocks() {
-    if (bytes_.Size() < 3 || bytes_.Text(0, 3) != "GIF") return false;
+    if (!bytes_.Has(2) || bytes_.Text(0, 3) != "GIF") return false;
     gif_.signature_ = "GIF";
     gif_.version_ = bytes_.Text(3, 3);
 
@@ -142,24 +182,23 @@ class clsGIF::Walk {
     globalPalette_ = MakePalette(gif_.globalColorMap_);
 
     for (;;) {
+      // What came before the next block is in the frames and the header now.
+      if (headerCaptured_) bytes_.Release(pos + 1);
       const std::uint8_t introducer = bytes_[pos + 1];
       if (introducer == kTrailer) return true;
       if (introducer == kImageSeparator) {
         ReadImageWithoutGraphicControl(pos);
         continue;
       }
-      switch (bytes_[pos + 2]) {
-        case kGraphicControlLabel:
-          ReadGraphicControl(pos);
-          break;
-        case kCommentLabel:
-        case kApplicationLabel:
-        case kPlainTextLabel:
-          pos = bytes_.SkipSubBlocks(pos + 3);
-          break;
-        default:
-          return true;
-      }
+      // Anything but a block (the padding some encoders leave after the last frame) ends the
+      // stream's data.
+      if (introducer != kExtensionIntroducer) return true;
+      if (bytes_[pos + 2] == kGraphicControlLabel)
+        ReadGraphicControl(pos);
+      else
+        // Comments, application and plain text blocks, and every label the format may yet
+        // define, are passed over by their sub-block lengths as viewers do.
+        pos = bytes_.SkipSubBlocks(pos + 3, !headerCaptured_);
     }
   }
 
@@ -208,8 +247,9 @@ class clsGIF::Walk {
       if (next == kTrailer) break;
       if (next == kExtensionIntroducer) {
         if (bytes_[pos + 2] == kGraphicControlLabel) break;
-        // Comments, application blocks and any other extension are passed over alike.
-        pos = bytes_.SkipSubBlocks(pos + 3);
+        // Comments, application blocks and any other extension are passed over alike; before the
+        // image they are part of the frame's run.
+        pos = bytes_.SkipSubBlocks(pos + 3, !imageRead);
         continue;
       }
       if (next == kImageSeparator) {
@@ -217,9 +257,12 @@ class clsGIF::Walk {
         if (imageRead) break;
         ReadImage(frame, pos, start);
         imageRead = true;
+        bytes_.Release(pos + 1);
         continue;
       }
-      // No block at all.
+      // No block at all: after the image the block loop decides what that means; before it, the
+      // frame is lost.
+      if (imageRead) break;
       throw StreamRefused{};
     }
     if (!imageRead) ComposeWithoutImage(frame);
@@ -246,8 +289,12 @@ class clsGIF::Walk {
     const clsColorMap& map = frame.LCTFlag() ? frame.ColorMap() : gif_.globalColorMap_;
     if (frame.TCFlag() && frame.TCI() < map.Count()) frame.TransparentColor(map.Item(frame.TCI()).Color());
 
-    bytes_[pos + 1];  // LZW minimum code size
-    pos = bytes_.SkipSubBlocks(pos + 2);
+    // An image that the trailer follows at once has no data at all, not even its code size.
+    if (bytes_[pos + 1] == kTrailer && !bytes_.Has(pos + 2)) {
+      DecodeFrame(frame, {});
+      return;
+    }
+    pos = bytes_.SkipSubBlocks(pos + 2);  // past the LZW minimum code size
 
     if (std::int64_t{frame.xWidth()} * frame.yHeight() > gif_limits::kMaxImagePixels) throw StreamRefused{};
     DecodeFrame(frame, bytes_.Slice(start, pos));
@@ -260,8 +307,17 @@ class clsGIF::Walk {
     keptBytes_ += std::int64_t{visibleWidth} * visibleHeight;
     if (keptBytes_ > gif_limits::kMaxFrameBytes) throw StreamRefused{};
 
-    const std::vector<std::uint8_t> stream = SingleFrameStream(gif_.headerBytes_, run);
-    std::optional<IndexedImage> decoded = DecodeFirstImage(stream, visibleWidth, visibleHeight);
+    std::optional<IndexedImage> decoded;
+    if (run.empty()) {
+      decoded.emplace();
+      decoded->width = visibleWidth;
+      decoded->height = visibleHeight;
+      decoded->indices.resize(static_cast<std::size_t>(visibleWidth) *
+                              static_cast<std::size_t>(visibleHeight));
+      decoded->decodedWidths.assign(static_cast<std::size_t>(visibleHeight), 0);
+    } else {
+      decoded = DecodeFirstImage(SingleFrameStream(gif_.headerBytes_, run), visibleWidth, visibleHeight);
+    }
     if (!decoded) throw StreamRefused{};
     IndexedFrame indexed;
     indexed.left = frame.xLeft();
@@ -304,7 +360,7 @@ void clsGIF::ResetForLoad() {
 bool clsGIF::LoadGIF(std::span<const std::uint8_t> bytes) {
   ResetForLoad();
   if (bytes.size() > gif_limits::kMaxStreamBytes) return false;
-  return Walk(*this, bytes).Run();
+  return Walk(*this, StreamBytes(bytes)).Run();
 }
 
 bool clsGIF::LoadGIF(const std::filesystem::path& path) {
@@ -317,10 +373,16 @@ bool clsGIF::LoadGIF(const std::filesystem::path& path) {
   const auto size = std::filesystem::file_size(path, error);
   if (error || size > gif_limits::kMaxStreamBytes) return false;
   std::ifstream file(path, std::ios::binary);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  if (!file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-    return false;
-  return LoadGIF(std::span<const std::uint8_t>(bytes));
+  if (!file) return false;
+  // Read as the walk goes, never more than the size checked above.
+  std::size_t left = static_cast<std::size_t>(size);
+  return Walk(*this, StreamBytes([&file, &left](std::uint8_t* into, std::size_t most) {
+           file.read(reinterpret_cast<char*>(into), static_cast<std::streamsize>(std::min(most, left)));
+           const auto got = static_cast<std::size_t>(file.gcount());
+           left -= got;
+           return got;
+         }))
+      .Run();
 }
 
 bool clsGIF::GetApplication(std::span<const std::uint8_t> bytes, std::int32_t& pos) const {

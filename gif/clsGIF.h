@@ -31,7 +31,8 @@ struct ResourceName {
 //
 // Loading never throws and never reads outside the stream: a stream that ends early, or that
 // goes past one of the caps in gif/Limits.h, or that the parser cannot follow, makes LoadGIF
-// return false with the frames completed before that point kept.
+// return false with the frames completed before that point kept. A file is read as the walk
+// goes, so that only the frames and one frame's bytes are held, never the whole file.
 class clsGIF {
  public:
   using ErrorHandler = std::function<void(const std::string& message)>;
@@ -99,10 +100,14 @@ class clsGIF {
   std::int32_t xWidth() const { return xWidth_; }
 
   // Reads a GIF stream into frames. Every image is a frame: one that no Graphic Control
-  // Extension of its own precedes is drawn opaque with no disposal. True when the walk reached
-  // the trailer or stopped at a block that ends it (label 0 or an unknown label). False for a missing file
-  // (after raising GIFError), a signature other than "GIF", a zero-sized or oversized screen, and every
-  // stream that ends early or is refused part way (frames completed before are kept).
+  // Extension of its own precedes is drawn opaque with no disposal. An image of zero width or
+  // height, or whose data reaches only some of its pixels or none, is a frame too: it shows the
+  // screen as the previous frame left it, with the pixels its data reaches drawn over it.
+  // Extensions of any label are passed over by their sub-block lengths. True when the walk
+  // reached the trailer or a byte that begins no block (padding after the last frame). False for
+  // a missing file (after raising GIFError), a signature other than "GIF", a zero-sized or
+  // oversized screen, and every stream that ends early or is refused part way (frames completed
+  // before are kept).
   bool LoadGIF(const std::filesystem::path& path);
   bool LoadGIF(std::span<const std::uint8_t> bytes);
   bool LoadGIF(const ResourceName& resource);

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "VersionRecord.h"
+
 namespace remote {
 inline constexpr std::string_view kIndexPage = "/index.html";
 inline constexpr std::string_view kBrain = "/brain.txt";
@@ -52,30 +54,6 @@ inline constexpr std::size_t kWholeBrainCells = 1500;
 
 // A local file of the program folder (production: the current folder, an empty path).
 std::filesystem::path LocalFile(const std::filesystem::path& folder, std::string_view utf8Name);
-
-// "version.txt": four items read in order with the item reader, the numbers as 32-bit floats.
-struct VersionRecord {
-  float newestVersion = 0.0f;
-  // Stored form: every "," of the news is "|".
-  std::string news;
-  float holidayFlag = 0.0f;
-  float holidayAnimationInterval = 0.0f;
-
-  // Exactly 1 announces a holiday; 1.5 or 2 do not.
-  bool IsHoliday() const { return holidayFlag == 1.0f; }
-  bool IsNewerThan(int installedVersion) const {
-    return static_cast<float>(installedVersion) < newestVersion;
-  }
-};
-
-// Reads the four fields from the record's text. A field that is missing or is not a number reads
-// as 0 (an empty news text), so a cut or damaged record can announce neither an update nor a
-// holiday that its complete first or third field did not carry.
-VersionRecord ParseVersionRecord(std::string_view text);
-
-// The record of the file; nothing when the file is absent or unreadable, which callers treat as
-// "no update, no holiday, interval 0".
-std::optional<VersionRecord> ReadVersionRecord(const std::filesystem::path& file);
 
 // The number of users the list announces: its line breaks (CR LF), counted as they are, so a list
 // whose last name lacks its line break counts one fewer.

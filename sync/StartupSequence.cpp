@@ -77,8 +77,7 @@ void StartupSequence::Timer_laddanerbrain_Timer() {
   const bool brainPresent = oFTP->FileExist(std::string(remote::kBrain));
   if (Stopped()) return;
   if (!brainPresent) {
-    BrainMissing = true;
-    oFTP_TransferCompleted();
+    RunFrom(Step::RestoreBrain);
     return;
   }
   if (!Download(remote::kBrain, local::kBrain)) {
@@ -88,51 +87,76 @@ void StartupSequence::Timer_laddanerbrain_Timer() {
     FailStart();
     return;
   }
-  oFTP_TransferCompleted();
+  RunFrom(Step::CheckBrain);
 }
 
 void StartupSequence::oFTP_TransferCompleted() {
-  if (Stopped()) return;
-  services_.pump.ProcessEvents();
-  if (Stopped()) return;
-
-  if (!BrainChecked) {
-    CheckOrRestoreBrain();
-  } else if (!BackupDone) {
-    RefreshServerBackups();
-  } else if (!VersionRequested) {
-    RequestVersionRecord();
-  } else if (!FlagMessageRequested) {
-    CheckVersionAndFetch();
-  } else {
-    RegisterComputer();
-  }
+  // Each step makes its transfer and learns its outcome itself; a completion reported from
+  // outside the machine moves it on only where it stands waiting.
+  if (Stopped() || running_ || next_ == Step::Done) return;
+  RunFrom(next_);
 }
 
-void StartupSequence::CheckOrRestoreBrain() {
-  if (!BrainMissing) {
-    // An absent or unreadable "brain.txt" has no records, so it is restored like a small one.
-    BrainRecords counted;
-    const bool whole = CheckDownloadedBrain(counted);
-    if (Stopped()) return;
-    if (whole) {
-      MoveCar(1000);
-      view_.Check(StartupCheck::Steg1_chk);
-      BrainChecked = true;
-      // Without this backup the second one is not refreshed either: both keep what they hold.
-      if (!WriteBackup(remote::kBrainBackup)) BackupDone = true;
-      if (Stopped()) return;
-      Tolerated([&] {
-        KeepGeneration(*oFTP, services_.waiter, Local(local::kBrain), counted.records);
-        return true;
-      });
-      if (Stopped()) return;
-      oFTP_TransferCompleted();
-      return;
-    }
-    RemoveFile(Local(local::kBrain));
+void StartupSequence::RunFrom(Step step) {
+  running_ = true;
+  while (step != Step::Done) {
+    next_ = step;
+    services_.pump.ProcessEvents();
+    if (Stopped()) break;
+    step = Run(step);
+    if (Stopped()) break;
   }
-  RestoreBrain();
+  next_ = Stopped() ? Step::Done : step;
+  running_ = false;
+}
+
+StartupSequence::Step StartupSequence::Run(Step step) {
+  switch (step) {
+    case Step::CheckBrain:
+      return CheckBrain();
+    case Step::RestoreBrain:
+      return RestoreBrain();
+    case Step::RefreshBackups:
+      return RefreshServerBackups();
+    case Step::RequestVersion:
+      return RequestVersionRecord();
+    case Step::CheckVersion:
+      return CheckVersion();
+    case Step::FetchHolidayImage:
+      return FetchHolidayImage();
+    case Step::FetchFlagMessages:
+      return FetchFlagMessages();
+    case Step::FetchUserList:
+      return FetchUserList();
+    case Step::CountComputer:
+      return CountComputer();
+    case Step::HandOver:
+      return HandOverToMainWindow();
+    case Step::Done:
+      break;
+  }
+  return Step::Done;
+}
+
+StartupSequence::Step StartupSequence::CheckBrain() {
+  // An absent or unreadable "brain.txt" has no records, so it is restored like a small one.
+  BrainRecords counted;
+  const bool whole = CheckDownloadedBrain(counted);
+  if (Stopped()) return Step::Done;
+  if (!whole) {
+    RemoveFile(Local(local::kBrain));
+    return Step::RestoreBrain;
+  }
+  MoveCar(1000);
+  view_.Check(StartupCheck::Steg1_chk);
+  // Without this backup the second one is not refreshed either: both keep what they hold.
+  const bool backedUp = WriteBackup(remote::kBrainBackup);
+  if (Stopped()) return Step::Done;
+  Tolerated([&] {
+    KeepGeneration(*oFTP, services_.waiter, Local(local::kBrain), counted.records);
+    return true;
+  });
+  return backedUp ? Step::RefreshBackups : Step::RequestVersion;
 }
 
 bool StartupSequence::CheckDownloadedBrain(BrainRecords& counted) {
@@ -156,41 +180,38 @@ FetchFile StartupSequence::QuietFetch() {
   };
 }
 
-void StartupSequence::RestoreBrain() {
+StartupSequence::Step StartupSequence::RestoreBrain() {
   view_.ShowNotice(StartupNotice::Hjärnaförstörd_lbl1, true);
   view_.ShowNotice(StartupNotice::Hjärnaförstörd_lbl2, true);
-  restoreNoticeShown_ = true;
   services_.pump.ProcessEvents();
-  if (Stopped()) return;
+  if (Stopped()) return Step::Done;
   services_.waiter.Wait(kRestoreNoticeMs);
-  BrainMissing = false;
-  BackupDone = true;
 
   std::optional<RootListing> listing;
   Tolerated([&] {
     listing = ListRootWithProbe(*oFTP, RandomHexName());
     return listing.has_value();
   });
-  if (Stopped()) return;
+  if (Stopped()) return Step::Done;
   if (!listing) {
     FailStart();
-    return;
+    return Step::Done;
   }
   bool broken = false;
   std::error_code ignored;
   std::filesystem::create_directories(Local(local::kBackupForComparison).parent_path(), ignored);
   BrainCheck check(*listing, QuietFetch(), Local(local::kBackupForComparison));
   const auto restoredFrom = check.FetchNewestWhole(Local(local::kBrain), broken);
-  if (Stopped()) return;
+  if (Stopped()) return Step::Done;
   if (broken) {
     // A restore that broke off is a failed connection, not a damaged brain.
     RemoveFile(Local(local::kBrain));
     FailStart();
-    return;
+    return Step::Done;
   }
   if (!restoredFrom) {
     ShowRestoreFailure();
-    return;
+    return Step::Done;
   }
   // The restored brain goes back on the server before the chat opens, or every close would merge
   // its lessons onto the damaged one. The backups stay as they are.
@@ -200,11 +221,11 @@ void StartupSequence::RestoreBrain() {
     view_.PrintLine("Error: " + failure);
     return false;
   });
-  if (Stopped()) return;
+  if (Stopped()) return Step::Done;
   MoveCar(1000);
   view_.Check(StartupCheck::Steg1_chk);
-  BrainChecked = true;
-  oFTP_TransferCompleted();
+  // The backups keep what they hold: the restore came from one of them, or from something newer.
+  return Step::RequestVersion;
 }
 
 bool StartupSequence::WriteBackup(std::string_view remoteName) {
@@ -213,118 +234,99 @@ bool StartupSequence::WriteBackup(std::string_view remoteName) {
   return Tolerated([&] { return UploadInPlace(*oFTP, Local(local::kBrain), std::string(remoteName)); });
 }
 
-void StartupSequence::RefreshServerBackups() {
+StartupSequence::Step StartupSequence::RefreshServerBackups() {
   MoveCar(2000);
-  BackupDone = true;
   WriteBackup(remote::kBrainManualBackup);
-  if (Stopped()) return;
-  oFTP_TransferCompleted();
+  return Step::RequestVersion;
 }
 
-void StartupSequence::RequestVersionRecord() {
+StartupSequence::Step StartupSequence::RequestVersionRecord() {
   view_.ShowNotice(StartupNotice::Hjärnaförstörd_lbl1, false);
   view_.ShowNotice(StartupNotice::Hjärnaförstörd_lbl2, false);
-  restoreNoticeShown_ = false;
   MoveCar(3000);
   view_.Check(StartupCheck::Steg1_Del2_chk);
-  VersionRequested = true;
   // Without the record there is no update and no holiday; the chat works all the same.
   Tolerated([&] {
     return Download(remote::kVersionRecord, local::kVersionRecord, KeepOldCopy::No, kSmallFileMaxBytes);
   });
-  if (Stopped()) return;
-  oFTP_TransferCompleted();
+  return Step::CheckVersion;
 }
 
-void StartupSequence::CheckVersionAndFetch() {
-  if (!HolidayImageRequested) {
-    MoveCar(3400);
-    view_.Check(StartupCheck::Steg2_chk);
-    // An absent or unreadable record (its download failed) announces no update and no holiday.
-    const VersionRecord version = ReadVersionRecord(Local(local::kVersionRecord)).value_or(VersionRecord{});
-    values_.HolidayAnimationInterval = version.holidayAnimationInterval;
+StartupSequence::Step StartupSequence::CheckVersion() {
+  MoveCar(3400);
+  view_.Check(StartupCheck::Steg2_chk);
+  // An absent or unreadable record (its download failed) announces no update and no holiday.
+  const VersionRecord version = ReadVersionRecord(Local(local::kVersionRecord)).value_or(VersionRecord{});
+  values_.HolidayAnimationInterval = version.holidayAnimationInterval;
 
-    // A release that was installed here and did not start is not offered again; a newer one is.
-    if (version.IsNewerThan(kProgramVersion) && !ReleaseFailedHere(folder_, version.newestVersion)) {
-      if (services_.desktop.StartProgram(Local(kUpdaterProgramFile))) {
-        // "version.txt" stays for the updater; the downloaded brain goes, nothing is uploaded.
-        RemoveFile(Local(local::kBrain));
-        EndProgram();
-        return;
-      }
-      // Without its updater the program would just vanish; the user keeps the installed version.
-      view_.PrintLine(std::string("Error: ") + W("Kunde inte starta ") + kUpdaterProgramFile);
+  // A release that was installed here and did not start is not offered again; a newer one is.
+  if (version.IsNewerThan(kProgramVersion) && !ReleaseFailedHere(folder_, version.newestVersion)) {
+    if (services_.desktop.StartProgram(Local(kUpdaterProgramFile))) {
+      // "version.txt" stays for the updater; the downloaded brain goes, nothing is uploaded.
+      RemoveFile(Local(local::kBrain));
+      EndProgram();
+      return Step::Done;
     }
-
-    if (version.IsHoliday()) {
-      view_.ShowNotice(StartupNotice::Speciellbild_info, true);
-      values_.HolidayToday = true;
-      HolidayImageRequested = true;
-      oFTP->TransferType(2);
-      std::error_code ignored;
-      std::filesystem::create_directories(Local(local::kDataFolder), ignored);
-      Tolerated([&] { return Download(remote::kHolidayImage, local::kHolidayImage, KeepOldCopy::Yes); });
-      if (Stopped()) return;
-      oFTP_TransferCompleted();
-      return;
-    }
+    // Without its updater the program would just vanish; the user keeps the installed version.
+    view_.PrintLine(std::string("Error: ") + W("Kunde inte starta ") + kUpdaterProgramFile);
   }
-  FetchFlagMessages();
+  return version.IsHoliday() ? Step::FetchHolidayImage : Step::FetchFlagMessages;
 }
 
-void StartupSequence::FetchFlagMessages() {
+StartupSequence::Step StartupSequence::FetchHolidayImage() {
+  view_.ShowNotice(StartupNotice::Speciellbild_info, true);
+  values_.HolidayToday = true;
+  oFTP->TransferType(2);
+  std::error_code ignored;
+  std::filesystem::create_directories(Local(local::kDataFolder), ignored);
+  Tolerated([&] { return Download(remote::kHolidayImage, local::kHolidayImage, KeepOldCopy::Yes); });
+  return Step::FetchFlagMessages;
+}
+
+StartupSequence::Step StartupSequence::FetchFlagMessages() {
   oFTP->TransferType(1);
   services_.pump.ProcessEvents();
-  if (Stopped()) return;
+  if (Stopped()) return Step::Done;
   services_.waiter.Wait(kFlagMessagesPauseMs);
   view_.ShowNotice(StartupNotice::Speciellbild_info, false);
-  FlagMessageRequested = true;
   Tolerated([&] {
     return Download(remote::kFlagMessages, local::kFlagMessages, KeepOldCopy::No, kSmallFileMaxBytes);
   });
-  if (Stopped()) return;
-  oFTP_TransferCompleted();
-}
-
-void StartupSequence::RegisterComputer() {
   std::error_code ignored;
   std::filesystem::create_directories(Local(local::kDataFolder), ignored);
-  const std::filesystem::path userList = Local(local::kUserList);
+  // A list left by an interrupted earlier run is no download of this one.
+  RemoveFile(Local(local::kUserList));
+  return FileExists(Local(local::kCountedMarker)) ? Step::HandOver : Step::FetchUserList;
+}
 
+StartupSequence::Step StartupSequence::FetchUserList() {
   // The marker is written before the list is fetched, so this computer is offered for counting on
-  // its first run only. The flag in memory keeps a marker that cannot be written from fetching the
-  // list over and over.
-  if (!userListRequested_ && !FileExists(Local(local::kCountedMarker))) {
-    view_.ShowNotice(StartupNotice::Inet_information, true);
-    view_.ShowNotice(StartupNotice::Användarnummer_info, true);
-    WriteFileAtomically(Local(local::kCountedMarker), local::kCountedMarkerText);
-    userListRequested_ = true;
-    if (!Tolerated([&] {
-          return Download(remote::kUserList, local::kUserList, KeepOldCopy::No, kUserListMaxBytes);
-        }))
-      RemoveFile(userList);
-    if (Stopped()) return;
-    oFTP_TransferCompleted();
-    return;
-  }
+  // its first run only, whatever happens to the fetch.
+  view_.ShowNotice(StartupNotice::Inet_information, true);
+  view_.ShowNotice(StartupNotice::Användarnummer_info, true);
+  WriteFileAtomically(Local(local::kCountedMarker), local::kCountedMarkerText);
+  const bool fetched = Tolerated(
+      [&] { return Download(remote::kUserList, local::kUserList, KeepOldCopy::No, kUserListMaxBytes); });
+  if (!fetched) RemoveFile(Local(local::kUserList));
+  return Step::CountComputer;
+}
 
-  if (FileExists(userList)) {
-    // Only a list that arrived whole is here. An unreadable one counts as absent: nothing is
-    // counted and nothing is sent back.
-    const auto list = ReadFileBytes(userList);
-    RemoveFile(userList);
-    if (list && !UserListContains(*list, computerName_)) {
-      view_.SetUserCountText(W("Vimo har nu ") + std::to_string(CountUsers(*list)) + W(" användare!"));
-      services_.pump.ProcessEvents();
-      if (Stopped()) return;
-      services_.waiter.Wait(kUserCountNoticeMs);
-      RegisterUnderLock();
-      if (Stopped()) return;
-    }
-    view_.ShowNotice(StartupNotice::Inet_information, false);
+StartupSequence::Step StartupSequence::CountComputer() {
+  // Only a list that arrived whole is here. An unreadable one counts as absent: nothing is
+  // counted and nothing is sent back.
+  const std::filesystem::path userList = Local(local::kUserList);
+  const auto list = FileExists(userList) ? ReadFileBytes(userList) : std::nullopt;
+  RemoveFile(userList);
+  if (list && !UserListContains(*list, computerName_)) {
+    view_.SetUserCountText(W("Vimo har nu ") + std::to_string(CountUsers(*list)) + W(" användare!"));
+    services_.pump.ProcessEvents();
+    if (Stopped()) return Step::Done;
+    services_.waiter.Wait(kUserCountNoticeMs);
+    RegisterUnderLock();
+    if (Stopped()) return Step::Done;
   }
-
-  HandOverToMainWindow();
+  view_.ShowNotice(StartupNotice::Inet_information, false);
+  return Step::HandOver;
 }
 
 void StartupSequence::RegisterUnderLock() {
@@ -354,16 +356,17 @@ void StartupSequence::RegisterUnderLock() {
   });
 }
 
-void StartupSequence::HandOverToMainWindow() {
+StartupSequence::Step StartupSequence::HandOverToMainWindow() {
   MoveCar(3800);
   view_.Check(StartupCheck::Steg3_chk);
   oFTP->CloseConnection();
-  if (Stopped()) return;
+  if (Stopped()) return Step::Done;
   // Lessons that have not reached the server yet (a crash, a failed upload) belong in this
   // session's brain too; they go up with the next close.
   ApplyLessons(Local(local::kBrain), LessonJournal(Local(kLessonJournalFile)).Read());
   outcome_ = Outcome::HandedOver;
   view_.HandOver();
+  return Step::Done;
 }
 
 void StartupSequence::oFTP_ErrorMsg(const std::string& sErr) {

@@ -5,11 +5,11 @@
 // image and the flag messages, counts this computer on its first run, and hands over to the main
 // window. The window only draws what StartupView is told and forwards its timer tick.
 //
-// The step machine is oFTP_TransferCompleted. Every step records its progress, makes its transfer,
-// and learns the transfer's outcome before the machine moves on: a step whose transfer failed
-// never runs the next one as if it had worked. The steps the program cannot do without (the
-// connection, the brain and its restore) end the start in the start-up error (the no-internet
-// dialog, then the end of the program); the others (the backups, the version record, the holiday
+// The step machine is flat: every step makes its transfer, learns the transfer's outcome, and
+// returns the step that follows, so a step whose transfer failed never runs the next one as if it
+// had worked; oFTP_TransferCompleted runs the steps on from where the machine stands. The steps the program
+// cannot do without (the connection, the brain and its restore) end the start in the start-up error (the
+// no-internet dialog, then the end of the program); the others (the backups, the version record, the holiday
 // image, the flag messages, the user list) print their errors and the start goes on without them.
 // Every transfer is bounded by the FTP client's limits and every wait by its own bound, so the
 // window always ends in the main window, the updater or an error. Once the sequence has ended the
@@ -105,20 +105,40 @@ class StartupSequence final : private CFtpListener {
   // The outcome of a transfer is its call's result; the machine moves on once the call is back.
   void TransferCompleted() override {}
 
-  void CheckOrRestoreBrain();
+  // The steps in the order a normal first start takes them; each returns the one that follows
+  // (Done once the sequence has ended the program, handed over, or been abandoned).
+  enum class Step {
+    CheckBrain,
+    RestoreBrain,
+    RefreshBackups,
+    RequestVersion,
+    CheckVersion,
+    FetchHolidayImage,
+    FetchFlagMessages,
+    FetchUserList,
+    CountComputer,
+    HandOver,
+    Done
+  };
+  // Runs the steps from `step` on, letting pending window events run before each.
+  void RunFrom(Step step);
+  Step Run(Step step);
+  Step CheckBrain();
   // Whether the downloaded brain is whole by the listing's references; `counted` gets its records.
   bool CheckDownloadedBrain(BrainRecords& counted);
   // Downloads whose errors are printed and counted, for the brain's checks and repair.
   FetchFile QuietFetch();
   // Puts the brain as downloaded in place of one backup; false when the server refused.
   bool WriteBackup(std::string_view remoteName);
-  void RestoreBrain();
-  void RefreshServerBackups();
-  void RequestVersionRecord();
-  void CheckVersionAndFetch();
-  void FetchFlagMessages();
-  void RegisterComputer();
-  void HandOverToMainWindow();
+  Step RestoreBrain();
+  Step RefreshServerBackups();
+  Step RequestVersionRecord();
+  Step CheckVersion();
+  Step FetchHolidayImage();
+  Step FetchFlagMessages();
+  Step FetchUserList();
+  Step CountComputer();
+  Step HandOverToMainWindow();
 
   // The holiday image keeps an older copy; a picture from an earlier holiday beats none.
   enum class KeepOldCopy { No, Yes };
@@ -148,19 +168,11 @@ class StartupSequence final : private CFtpListener {
   Outcome outcome_ = Outcome::Running;
   bool started_ = false;
   int carLeft_ = 120;
-  // Mirrors Hjärnaförstörd_lbl1: visible from the restore until the version step.
-  bool restoreNoticeShown_ = false;
-  bool userListRequested_ = false;
+  // Where the machine stands, and whether it is running its steps now.
+  Step next_ = Step::Done;
+  bool running_ = false;
   // Errors reported so far; a download compares it around its call.
   int errorsReported_ = 0;
   bool quiet_ = false;
-
-  // The step flags.
-  bool BrainMissing = false;
-  bool BrainChecked = false;
-  bool BackupDone = false;
-  bool VersionRequested = false;
-  bool HolidayImageRequested = false;
-  bool FlagMessageRequested = false;
   int UnknownErrorsIgnored = 0;
 };

@@ -9,6 +9,7 @@
 
 #include "Settings.h"
 #include "UpdateTrial.h"
+#include "VersionRecord.h"
 
 namespace {
 
@@ -94,12 +95,7 @@ std::string ReleaseVersionText(float version) {
 }
 
 float ReleaseVersionFrom(std::string_view text) {
-  const auto start = text.find_first_not_of(" \t");
-  text.remove_prefix(start == std::string_view::npos ? text.size() : start);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  float version = 0.0f;
-  std::from_chars(text.data(), text.data() + text.size(), version);
-  return version;
+  return VersionNumberFrom(text);
 }
 
 ReleaseKeyPair GenerateReleaseKeyPair() {

@@ -18,6 +18,7 @@
 #include "Release.h"
 #include "TextFile.h"
 #include "UpdateTrial.h"
+#include "VersionRecord.h"
 #include "Windows1252.h"
 #include "ftp/CFtp.h"
 
@@ -145,13 +146,11 @@ void UpdaterLogic::Form_Load() {
   RevertAbandonedTrial(programFolder_);
   // Unreadable counts as absent, and a record of a version that is already installed (or older)
   // is a leftover: either way there is nothing to announce.
-  const auto record = ReadFileBytes(programFolder_ / kVersionRecordFile);
-  const std::string recordText = record.value_or(std::string());
-  ItemReader reader(recordText);
-  const float version = ReleaseVersionFrom(reader.Next());
+  const auto record = ReadVersionRecord(programFolder_ / kVersionRecordFile);
+  const float version = record ? record->newestVersion : 0.0f;
   if (record && version > InstalledVersion(programFolder_)) {
     announcedVersion_ = version;
-    std::string news(reader.Next());
+    std::string news = record->news;
     std::replace(news.begin(), news.end(), '|', ',');
     view_.SetStatusText("Version " + ShortestDecimal(version) + W(" av Vimo har släppts!"));
     view_.SetNewsText(news);
@@ -252,8 +251,8 @@ std::string UpdaterLogic::CheckAnnouncedVersion() {
 
 std::optional<float> UpdaterLogic::AnnouncedVersion() {
   if (!announcedVersion_) {
-    if (const auto record = ReadFileBytes(programFolder_ / kVersionRecordFile)) {
-      announcedVersion_ = ReleaseVersionFrom(ItemReader(*record).Next());
+    if (const auto record = ReadVersionRecord(programFolder_ / kVersionRecordFile)) {
+      announcedVersion_ = record->newestVersion;
     }
   }
   return announcedVersion_;

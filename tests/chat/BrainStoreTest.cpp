@@ -230,17 +230,32 @@ TEST_F(BrainStoreTest, ReplaceAnswerLeavesTheBrainUntouchedWhenItCannotApply) {
 }
 
 TEST_F(BrainStoreTest, PickRandomLineDrawsUntilAUsableLine) {
-  // Lines: "", "*", "q|x", "a", "" (U = 5; the text after the last line end is never drawn).
+  // Without the index, lines: "", "*", "q|x", "a", "" (U = 5; the text after the last line end is
+  // never drawn).
   WriteBrain("\r\n*\r\nq|x\r\na\r\n\r\nnever");
   random_.next = {0.0, 0.25, 0.5};
-  EXPECT_EQ(store_.PickRandomLine(random_), "q|x");
+  EXPECT_EQ(scan_.PickRandomLine(random_), "q|x");
   EXPECT_EQ(random_.draws, 3);
   random_.next = {0.99};
   random_.whenEmpty = 0.6;
-  EXPECT_EQ(store_.PickRandomLine(random_), "a");
+  EXPECT_EQ(scan_.PickRandomLine(random_), "a");
   WriteBrain("*\nett\ntvå\n");
   random_.next = {0.5};
-  EXPECT_EQ(store_.PickRandomLine(random_), "ett") << "LF line ends count as line ends";
+  EXPECT_EQ(scan_.PickRandomLine(random_), "ett") << "LF line ends count as line ends";
+
+  // From the index: a record, then its question (lower half) or its answer; one draw each, and
+  // an empty question is drawn again.
+  WriteBrain("\r\n*\r\nq1\r\na1\r\n\r\n*\r\n\r\na2\r\n\r\n*\r\nq3\r\na3\r\n\r\nnever");
+  random_.draws = 0;
+  const std::pair<double, const char*> draws[] = {{0.0, "q1"}, {0.2, "a1"}, {0.7, "q3"}, {0.99, "a3"}};
+  for (const auto& [r, line] : draws) {
+    random_.next = {r};
+    EXPECT_EQ(store_.PickRandomLine(random_), line) << r;
+  }
+  EXPECT_EQ(random_.draws, 4);
+  random_.next = {0.4, 0.5};
+  EXPECT_EQ(store_.PickRandomLine(random_), "a2");
+  EXPECT_EQ(random_.draws, 6);
 }
 
 TEST_F(BrainStoreTest, PickRandomLineGivesUpOrFallsBackInsteadOfDrawingForever) {
@@ -249,12 +264,13 @@ TEST_F(BrainStoreTest, PickRandomLineGivesUpOrFallsBackInsteadOfDrawingForever) 
   EXPECT_EQ(BrainBytes(), "") << "the missing brain is created empty";
   for (const char* brain : {"\r\n*\r\n\r\n*\r\n", "only text, no line end", "*"}) {
     WriteBrain(brain);
+    EXPECT_EQ(scan_.PickRandomLine(random_), std::nullopt) << brain;
     EXPECT_EQ(store_.PickRandomLine(random_), std::nullopt) << brain;
   }
-  EXPECT_EQ(random_.draws, 0);
   // One usable line among many that always miss: the draws stop and the usable line is chosen.
   WriteBrain(std::string(10000, '\n') + "ensam\r\n");
   random_.whenEmpty = 0.0;
+  random_.draws = 0;
   EXPECT_EQ(store_.PickRandomLine(random_), "ensam");
   EXPECT_LT(random_.draws, 1000);
 }

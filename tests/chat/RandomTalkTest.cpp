@@ -5,18 +5,19 @@ namespace {
 using RandomTalkTest = ChatTest;
 
 TEST_F(RandomTalkTest, TickSaysARandomLineAndDrawsTheNextInterval) {
-  // Lines: "", "*", "hej| du", "hallå", ""; the line is drawn first, then the interval.
+  // One record: a draw below 0.5 says its question, else its answer; the line is drawn first, then
+  // the interval.
   WriteBrain(W("\r\n*\r\nhej| du\r\nhallå\r\n"));
   const std::tuple<int, double, int> cases[] = {{1, 0.5, 45000}, {2, 0.5, 15000}, {3, 0.999999, 14999}};
   for (const auto& [frequency, r, interval] : cases) {
     view_.frequency = frequency;
-    random_.next = {0.5, r};
+    random_.next = {0.25, r};
     engine_.Timer_Vimopratslump_Timer();
     EXPECT_EQ(Said(), "hej, du");
     EXPECT_EQ(view_.interval, interval);
   }
   // A draw of 0 neither stops the timer nor lets it fire without pause.
-  random_.next = {0.5, 0.0};
+  random_.next = {0.25, 0.0};
   engine_.Timer_Vimopratslump_Timer();
   EXPECT_EQ(view_.interval, kMinimumRandomTalkIntervalMs);
   view_.frequency = 0;
@@ -37,7 +38,7 @@ TEST_F(RandomTalkTest, SwitchedOffOrEmptyBrainSaysNothingAndKeepsTheInterval) {
   view_.randomTalkCheck = 1;
   engine_.Chk_slumpprat_Click();
   EXPECT_TRUE(view_.frequencyEnabled);
-  random_.next = {0.5, 0.5};
+  random_.next = {0.25, 0.5};
   engine_.Timer_Vimopratslump_Timer();
   EXPECT_EQ(Said(), "q") << "checking the box again resumes at the next tick";
 

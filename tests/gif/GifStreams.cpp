@@ -3,8 +3,11 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <bit>
 #include <fstream>
+#include <map>
 #include <stdexcept>
+#include <utility>
 
 namespace vimo::test {
 
@@ -42,15 +45,70 @@ void PutImage(GifFileType* gif, const TestImage& image) {
   Check(result, "image descriptor");
   std::vector<GifPixelType> pixels = image.indices;
   pixels.resize(static_cast<std::size_t>(image.width) * image.height, 0);
-  std::vector<int> rows;
-  if (image.interlace) {
-    for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
-      for (int y = start; y < image.height; y += step) rows.push_back(y);
-  } else {
-    for (int y = 0; y < image.height; ++y) rows.push_back(y);
-  }
-  for (int y : rows)
+  for (int y : RowsInDataOrder(image.height, image.interlace))
     Check(EGifPutLine(gif, pixels.data() + static_cast<std::size_t>(y) * image.width, image.width), "line");
+}
+
+// The LZW code of `pixels` with the code size byte and in sub-blocks, as a decoder reads it: the
+// table gains an entry with every code but the first after a clear, and codes widen once the
+// next entry no longer fits.
+Bytes LzwData(const std::vector<std::uint8_t>& pixels, int minCodeSize, bool clearWhenFull, bool noData) {
+  Bytes data = {static_cast<std::uint8_t>(minCodeSize)};
+  if (noData) {
+    data.push_back(0);
+    return data;
+  }
+  const int clear = 1 << minCodeSize, end = clear + 1;
+  Bytes codes;
+  std::uint32_t bits = 0;
+  int bitCount = 0, codeSize = minCodeSize + 1, decoderNext = end + 1, encoderNext = end + 1;
+  bool afterClear = true;
+  std::map<std::pair<int, int>, int> table;
+  const auto write = [&](int code) {
+    bits |= static_cast<std::uint32_t>(code) << bitCount;
+    for (bitCount += codeSize; bitCount >= 8; bitCount -= 8, bits >>= 8) codes.push_back(bits & 0xFF);
+  };
+  const auto put = [&](int code) {
+    write(code);
+    if (std::exchange(afterClear, false) || decoderNext == 4096) return;
+    if (++decoderNext == (1 << codeSize) && codeSize < 12) ++codeSize;
+  };
+  write(clear);
+  int prefix = pixels.empty() ? -1 : pixels[0];
+  for (std::size_t i = 1; i < pixels.size(); ++i) {
+    const auto found = table.find({prefix, pixels[i]});
+    if (found != table.end()) {
+      prefix = found->second;
+      continue;
+    }
+    put(prefix);
+    if (encoderNext < 4096) {
+      table[{prefix, pixels[i]}] = encoderNext++;
+    } else if (clearWhenFull) {
+      write(clear);
+      table.clear();
+      codeSize = minCodeSize + 1;
+      decoderNext = encoderNext = end + 1;
+      afterClear = true;
+    }
+    prefix = pixels[i];
+  }
+  if (prefix >= 0) put(prefix);
+  write(end);
+  if (bitCount > 0) codes.push_back(bits & 0xFF);
+  for (std::size_t at = 0; at < codes.size(); at += 255) {
+    const std::size_t size = std::min<std::size_t>(255, codes.size() - at);
+    data.push_back(static_cast<std::uint8_t>(size));
+    data.insert(data.end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
+                codes.begin() + static_cast<std::ptrdiff_t>(at + size));
+  }
+  data.push_back(0);
+  return data;
+}
+
+// The size field of a colour table of `entries` entries (a power of two, 2 to 256).
+std::uint8_t TableSizeField(std::size_t entries) {
+  return static_cast<std::uint8_t>(std::bit_width(entries) - 2);
 }
 
 struct Reader {
@@ -127,6 +185,63 @@ Bytes Encode(const TestGif& layout) {
   return out;
 }
 
+std::vector<int> RowsInDataOrder(int height, bool interlace) {
+  std::vector<int> rows;
+  if (interlace) {
+    for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+      for (int y = start; y < height; y += step) rows.push_back(y);
+  } else {
+    for (int y = 0; y < height; ++y) rows.push_back(y);
+  }
+  return rows;
+}
+
+Bytes EncodeByHand(const TestGif& layout) {
+  const auto& global = layout.globalTable;
+  const std::uint8_t screenPacked = global.empty() ? 0x70 : 0xF0 | TableSizeField(global.size());
+  Bytes out = Concat(
+      {ScreenHeader(layout.width, layout.height, screenPacked, static_cast<std::uint8_t>(layout.background),
+                    0, layout.gif89 ? "GIF89a" : "GIF87a"),
+       ColorTable(global)});
+  for (const TestImage& image : layout.images) {
+    for (const Bytes& block : image.blocksBefore) out.insert(out.end(), block.begin(), block.end());
+    if (image.graphicControl) {
+      const int packed =
+          image.disposal << 2 | (image.userInput ? 2 : 0) | (image.transparentIndex >= 0 ? 1 : 0);
+      const Bytes control = GraphicControl(static_cast<std::uint8_t>(packed), image.delay,
+                                           static_cast<std::uint8_t>(std::max(image.transparentIndex, 0)));
+      out.insert(out.end(), control.begin(), control.end());
+    }
+    const auto& table = image.localTable.empty() ? global : image.localTable;
+    const std::uint8_t imagePacked =
+        (image.localTable.empty() ? 0 : 0x80 | TableSizeField(table.size())) | (image.interlace ? 0x40 : 0);
+    out.push_back(0x2C);
+    for (int value : {image.left, image.top, image.width, image.height}) {
+      out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+      out.push_back(static_cast<std::uint8_t>(value >> 8));
+    }
+    out.push_back(imagePacked);
+    if (!image.localTable.empty()) {
+      const Bytes local = ColorTable(image.localTable);
+      out.insert(out.end(), local.begin(), local.end());
+    }
+    std::vector<std::uint8_t> pixels = image.indices;
+    pixels.resize(static_cast<std::size_t>(image.width) * image.height, 0);
+    std::vector<std::uint8_t> inDataOrder;
+    for (int y : RowsInDataOrder(image.height, image.interlace))
+      inDataOrder.insert(inDataOrder.end(), pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width,
+                         pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * image.width);
+    if (image.dataPixels >= 0)
+      inDataOrder.resize(std::min<std::size_t>(inDataOrder.size(), image.dataPixels));
+    const int minCodeSize =
+        table.empty() ? 8 : std::max(2, static_cast<int>(std::bit_width(table.size())) - 1);
+    const Bytes data = LzwData(inDataOrder, minCodeSize, image.clearWhenFull, image.dataPixels == 0);
+    out.insert(out.end(), data.begin(), data.end());
+  }
+  out.push_back(0x3B);
+  return out;
+}
+
 Bytes ThreeFrameAnimation() {
   TestGif layout;
   layout.width = 6;
@@ -181,6 +296,13 @@ TestImage Solid(int left, int top, int width, int height, int index, int disposa
   image.disposal = disposal;
   image.transparentIndex = transparentIndex;
   return image;
+}
+
+int Noise(int x, int y, int n, int bits) {
+  std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u +
+                    static_cast<std::uint32_t>(n) * 2246822519u;
+  h = (h ^ (h >> 13)) * 1274126177u;
+  return static_cast<int>((h ^ (h >> 16)) & ((1u << bits) - 1));
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {

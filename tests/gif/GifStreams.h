@@ -31,6 +31,13 @@ struct TestImage {
   bool userInput = false;
   std::vector<std::string> commentsBefore;  // written between the Graphic Control Extension and the image
   std::vector<std::string> commentsAfter;   // written after the image data
+  // EncodeByHand only: whole blocks written before the image's Graphic Control Extension; how
+  // many pixels the data reaches in data order (-1 all of them; 0 none, with no data sub-block at
+  // all); and whether a full code table is cleared, as giflib's encoder does, or kept without a
+  // clear code, as other encoders do.
+  std::vector<std::vector<std::uint8_t>> blocksBefore;
+  int dataPixels = -1;
+  bool clearWhenFull = true;
 };
 
 struct TestGif {
@@ -44,6 +51,11 @@ struct TestGif {
 };
 
 Bytes Encode(const TestGif& gif);
+// The same layout with every block written here rather than by giflib's encoder, for streams
+// that giflib does not write. Comments and application blocks are left out.
+Bytes EncodeByHand(const TestGif& gif);
+// The rows of an image of `height` rows in the order its data codes them.
+std::vector<int> RowsInDataOrder(int height, bool interlace);
 // giflib's own decode of a whole stream (DGifSlurp); null when giflib refuses it. The caller
 // closes it with DGifCloseFile.
 GifFileType* Slurp(const Bytes& bytes);
@@ -70,6 +82,10 @@ std::vector<std::uint8_t> Indices(int width, int height, Pattern pattern) {
     for (int x = 0; x < width; ++x) indices.push_back(static_cast<std::uint8_t>(pattern(x, y)));
   return indices;
 }
+
+// A colour index of `bits` bits that looks random for every pixel (x, y) of frame n: noise, which
+// LZW barely compresses, so that it fills code tables and makes large files.
+int Noise(int x, int y, int n, int bits);
 
 // Hand-made pieces.
 Bytes Concat(std::initializer_list<Bytes> parts);

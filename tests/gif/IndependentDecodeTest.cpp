@@ -79,10 +79,11 @@ std::vector<Screen> ReferenceScreens(const Bytes& stream) {
   return screens;
 }
 
-// Loads the stream and counts the pixels of each composite that differ from the reference.
-void ExpectSameAsReference(const Bytes& stream, const std::string& name) {
+// Loads the stream and counts the pixels of each composite that differ from the reference, read
+// from `reference` (the same frames as another encoder writes them) or from the stream itself.
+void ExpectSameAsReference(const Bytes& stream, const std::string& name, const Bytes* reference = nullptr) {
   SCOPED_TRACE(name);
-  const std::vector<Screen> expected = ReferenceScreens(stream);
+  const std::vector<Screen> expected = ReferenceScreens(reference != nullptr ? *reference : stream);
   clsGIF gif;
   ASSERT_TRUE(gif.LoadGIF(std::span<const std::uint8_t>(stream)));
   ASSERT_EQ(gif.Frames().Count(), static_cast<std::int32_t>(expected.size()));
@@ -161,6 +162,67 @@ TEST(IndependentDecodeTest, TransparencyLocalTablesInterlaceAndOddStreamsMatchPi
   beyond.indices = test::Indices(5, 5, [](int x, int y) { return (x + y) % 2 == 0 ? 6 : 1; });
   layout.images = {bare, Pattern(0, 0, 40, 30, 2, 3, 1), bare, beyond};
   ExpectSameAsReference(test::Encode(layout), "odd streams");
+}
+
+// The same frames as giflib's encoder writes them: what a frame's data does not reach, and a frame
+// of zero size, become pixels of an index that is transparent in the frame.
+test::TestGif AsGiflibWrites(test::TestGif layout, std::uint8_t unused) {
+  for (TestImage& image : layout.images) {
+    if (image.width == 0 || image.height == 0) image = test::Solid(0, 0, 1, 1, unused, 0, unused);
+    if (image.transparentIndex < 0) image.transparentIndex = unused;
+    image.indices.resize(static_cast<std::size_t>(image.width) * image.height);
+    int reached = image.dataPixels < 0 ? image.width * image.height : image.dataPixels;
+    for (int y : test::RowsInDataOrder(image.height, image.interlace))
+      for (int x = 0; x < image.width; ++x)
+        if (reached-- <= 0)
+          image.indices[static_cast<std::size_t>(y) * image.width + x] = image.transparentIndex;
+  }
+  return layout;
+}
+
+TEST(IndependentDecodeTest, StreamsFromTheWildShowAsTheirFramesDo) {
+  test::TestGif layout = Screen40x30();
+  layout.width = 200;
+  layout.height = 100;
+  layout.globalTable.resize(16, {7, 7, 7});
+  // Noise fills the code table to 4096 entries long before the end; the encoder keeps it
+  // without a clear code from there on.
+  TestImage full = test::Solid(0, 0, 200, 100, 0, 1);
+  full.indices = test::Indices(200, 100, [](int x, int y) { return test::Noise(x, y, 0, 3); });
+  full.clearWhenFull = false;
+  TestImage interlaced = full;
+  interlaced.interlace = true;
+  interlaced.disposal = 3;
+  interlaced.transparentIndex = 2;
+  // Images of zero width, zero height or both, and images whose data reaches none or part of
+  // their pixels, leave the screen as the frame before left it under what they do reach.
+  TestImage partial = Pattern(20, 10, 50, 40, 2, -1, 3);
+  partial.dataPixels = 50 * 17 + 23;
+  TestImage partialInterlaced = Pattern(100, 50, 30, 30, 1, 3, 4);
+  partialInterlaced.interlace = true;
+  partialInterlaced.dataPixels = 30 * 5 + 7;
+  TestImage noData = Pattern(10, 10, 60, 60, 2, -1, 5);
+  noData.dataPixels = 0;
+  // Extensions of labels nobody defined, before the first frame and between frames.
+  full.blocksBefore = {{0x21, 0x77, 3, 'a', 'b', 'c', 0}, {0x21, 0x00, 1, 0x2C, 0}};
+  noData.blocksBefore = {{0x21, 0xE0, 2, 0x3B, 0x21, 0}};
+  layout.images = {full,
+                   interlaced,
+                   Pattern(5, 5, 0, 10, 0, -1, 6),
+                   Pattern(5, 5, 10, 0, 2, -1, 7),
+                   Pattern(5, 5, 0, 0, 3, -1, 8),
+                   partial,
+                   partialInterlaced,
+                   noData,
+                   Pattern(0, 0, 10, 10, 0, -1, 9)};
+  const Bytes stream = test::EncodeByHand(layout);
+  const Bytes reference = test::Encode(AsGiflibWrites(layout, 15));
+  ExpectSameAsReference(stream, "by hand", &reference);
+
+  // With clear codes the data differs: the table did fill up.
+  test::TestGif cleared = layout;
+  cleared.images[0].clearWhenFull = cleared.images[1].clearWhenFull = true;
+  EXPECT_TRUE(test::EncodeByHand(cleared) != stream);
 }
 
 TEST(IndependentDecodeTest, TheDemoAnimationMatchesPixelForPixel) {

@@ -110,9 +110,32 @@ TEST_F(ParserTest, LoadsFromAFileAndFromTheProgramsResources) {
       std::filesystem::temp_directory_path() / ("vimo_gif_parser_" + std::to_string(::getpid()) + ".gif");
   test::WriteFile(path, stream);
   EXPECT_TRUE(gif.LoadGIF(path));
-  std::filesystem::remove(path);
   EXPECT_EQ(gif.Frames().Count(), 2);
   EXPECT_EQ(gif.xWidth(), 3);
+
+  // A file is read in pieces as the walk goes: frames larger than a piece, and a comment of many
+  // pieces between them, load from the file as from the bytes, whole or cut short.
+  layout.width = 500;
+  layout.height = 400;
+  layout.images.clear();
+  for (int n = 0; n < 4; ++n) {
+    TestImage frame = Solid(0, 0, 500, 400, 0, n % 4, 3);
+    frame.indices = test::Indices(500, 400, [n](int x, int y) { return test::Noise(x, y, n, 3); });
+    frame.commentsAfter = {std::string(n == 1 ? 200000 : 10, 'c')};
+    layout.images.push_back(frame);
+  }
+  const Bytes large = test::Encode(layout);
+  ASSERT_GT(large.size(), std::size_t{4 * 70000 + 200000});
+  for (const std::size_t length : {large.size(), large.size() / 2}) {
+    const Bytes bytes(large.begin(), large.begin() + static_cast<std::ptrdiff_t>(length));
+    test::WriteFile(path, bytes);
+    clsGIF fromBytes;
+    EXPECT_EQ(gif.LoadGIF(path), fromBytes.LoadGIF(std::span<const std::uint8_t>(bytes))) << length;
+    ASSERT_EQ(gif.Frames().Count(), length == large.size() ? 4 : fromBytes.Frames().Count()) << length;
+    for (std::int32_t n = 1; n <= gif.Frames().Count(); ++n)
+      EXPECT_EQ(*gif.Frames().Item(n).hdc(), *fromBytes.Frames().Item(n).hdc()) << length << " frame " << n;
+  }
+  std::filesystem::remove(path);
 
   // The demo holiday image is compiled into this test as resource "holiday".
   EXPECT_TRUE(gif.LoadGIF(ResourceName{"holiday"}));

@@ -172,20 +172,23 @@ TEST_F(RobustnessTest, OddBlockSequences) {
   EXPECT_FALSE(Load(test::Concat({start, test::GraphicControl(0, 0, 0), {0x00}, red, {0x3B}})));
   EXPECT_EQ(Count(), 0);
 
-  // Inside a frame's run an unknown extension is passed over; where the walk looks for the
-  // next block, an unknown label or a trailer label not at the introducer ends it as done.
+  // Extensions of labels nobody defined (0x3B and 0 among them) are passed over by their
+  // sub-block lengths, inside a frame's run and between frames alike.
   EXPECT_TRUE(Load(test::Concat({start,
+                                 {0x21, 0x77, 2, 'x', 'y', 1, 'z', 0},
+                                 {0x21, 0x3B, 0, 0x21, 0x00, 0},
                                  test::GraphicControl(0, 0, 0),
+                                 {0x21, 0x99, 1, 0x2C, 0},
                                  red,
                                  {0x21, 0x77, 1, 'x', 0},
                                  test::GraphicControl(0, 0, 0),
                                  green,
                                  {0x3B}})));
-  EXPECT_EQ(Count(), 2);
-  EXPECT_TRUE(Load(test::Concat({start, {0x21, 0x77, 0}, test::GraphicControl(0, 0, 0), red, {0x3B}})));
-  EXPECT_EQ(Count(), 0);
-  EXPECT_TRUE(Load(test::Concat({start, {0x21, 0x3B}, test::GraphicControl(0, 0, 0), red, {0x3B}})));
-  EXPECT_EQ(Count(), 0);
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(gif.Frames().Item(2).hdc()->Pixel(3, 3), 0xFF0000u);
+  // Padding after the last frame ends the data as the trailer would.
+  EXPECT_TRUE(Load(test::Concat({start, test::GraphicControl(0, 0, 0), red, {0x00, 0x00, 0x00}})));
+  EXPECT_EQ(Count(), 1);
 
   // Plain Text and short application blocks are passed over.
   ASSERT_TRUE(Load(test::Concat({start,
@@ -197,17 +200,29 @@ TEST_F(RobustnessTest, OddBlockSequences) {
   EXPECT_EQ(Count(), 1);
 }
 
-TEST_F(RobustnessTest, ImageDataGiflibRefusesDropsTheFrame) {
-  Bytes stream = test::Concat({test::ScreenHeader(4, 4, 0x81),
-                               test::ColorTable(kPalette),
-                               test::GraphicControl(0, 0, 0),
-                               test::ImageBlock(Solid(0, 0, 4, 4, 1)),
-                               test::GraphicControl(0, 0, 0),
-                               {0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0},
+TEST_F(RobustnessTest, ImagesWithoutDataToStartOnShowTheScreenAsItStands) {
+  const Bytes start = test::Concat({test::ScreenHeader(4, 4, 0x81),
+                                    test::ColorTable(kPalette),
+                                    test::GraphicControl(0, 0, 0),
+                                    test::ImageBlock(Solid(0, 0, 4, 4, 1)),
+                                    test::GraphicControl(0, 0, 0),
+                                    {0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0}});
+  // The trailer right after the descriptor: not even a code size.
+  ASSERT_TRUE(Load(test::Concat({start, {0x3B}})));
+  ASSERT_EQ(Count(), 2);
+  EXPECT_EQ(*gif.Frames().Item(2).hdc(), *gif.Frames().Item(1).hdc());
+
+  // A code size of 12 leaves no room for a code.
+  Bytes stream = test::Concat({start,
                                {12, 2, 0xFF, 0xFF, 0},
+                               test::GraphicControl(0, 0, 0),
+                               test::ImageBlock(Solid(1, 1, 1, 1, 2)),
                                {0x3B}});
-  EXPECT_FALSE(Load(stream));
-  EXPECT_EQ(Count(), 1);
+  EXPECT_TRUE(Load(stream));
+  ASSERT_EQ(Count(), 3);
+  EXPECT_EQ(*gif.Frames().Item(2).hdc(), *gif.Frames().Item(1).hdc());
+  EXPECT_EQ(gif.Frames().Item(2).Image()->Pixel(0, 0), kTransparentPixel);
+  EXPECT_EQ(gif.Frames().Item(3).hdc()->Pixel(1, 1), 0x00FF00u);
 }
 
 }  // namespace

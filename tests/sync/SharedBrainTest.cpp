@@ -294,6 +294,20 @@ TEST_P(SharedBrainTest, GenerationsAreKeptADayAtATimeAndOneCanBePutBack) {
   EXPECT_FALSE(server->Exists("vimo.lock"));
 }
 
+TEST_P(SharedBrainTest, ACloseThatFindsNoBrainMergesOntoTheNewestWholeCopyAndPutsItBack) {
+  StartServer();
+  const auto program = folders / "program";
+  TeachPending(*server, program);
+  std::filesystem::remove(server->PathOf("brain.txt"));
+  server->WriteText("brain2.txt", BrainText(1600));
+  RecordingWaiter waiter;
+  const Close close(*server, program, waiter);
+  EXPECT_TRUE(close.dialogs.shown().empty());
+  EXPECT_EQ(server->ReadText("brain.txt"), BrainText(1600) + "\r\n*\r\nq\r\na\r\n");
+  EXPECT_EQ(server->ReadText("brain2.txt"), BrainText(1600));
+  EXPECT_TRUE(LessonJournal(program / "Data/lessons.vimo").Read().empty());
+}
+
 // The close against a lock another copy left or holds.
 class LockTest : public SharedBrainTest {
  protected:
@@ -370,6 +384,7 @@ TEST_P(LockTest, AStaleLockIsBrokenAndALiveOneIsWaitedForWithinTheBound) {
 
 TEST_P(LockTest, AHolderTouchesItsLockSoASlowMergeIsNotBrokenUnderIt) {
   StartServer();
+  server->WriteText("stor.txt", BrainText(20000));
   const ServerSettings settings = SettingsFor(*server);
   CFtp holderFtp, otherFtp;
   for (CFtp* ftp : {&holderFtp, &otherFtp}) {
@@ -379,16 +394,34 @@ TEST_P(LockTest, AHolderTouchesItsLockSoASlowMergeIsNotBrokenUnderIt) {
   std::int64_t now = 1'000'000;
   ServerLock holder(holderFtp, waiter, LockTiming{}, [&] { return now; });
   ASSERT_TRUE(holder.Acquire());
-  // The merge has run for ten minutes; its last touch was just now.
-  std::filesystem::last_write_time(server->PathOf("vimo.lock"),
-                                   std::filesystem::file_time_type::clock::now() - 10min);
-  now += LockTiming{}.refreshSeconds;
-  holder.RefreshIfDue();
-  LockTiming once;
-  once.waitLimitMs = 0;
-  ServerLock other(otherFtp, waiter, once);
-  EXPECT_FALSE(other.Acquire());
-  EXPECT_TRUE(holder.StillHeld());
+  // While its session is busy with a transfer, the holder touches the lock through a second one.
+  struct TouchingListener final : CFtpListener {
+    void ErrorMsg(const std::string&) override {}
+    void StatusMsg(const std::string&) override {}
+    void TransferProgress(int32_t, double, double) override { lock->RefreshIfDue(true); }
+    void TransferCompleted() override {}
+    ServerLock* lock = nullptr;
+  } listener;
+  listener.lock = &holder;
+  holderFtp.SetListener(&listener);
+  for (const bool duringTransfer : {false, true}) {
+    SCOPED_TRACE(duringTransfer ? "during a transfer" : "between transfers");
+    // The merge has run for ten minutes; its last touch is due.
+    std::filesystem::last_write_time(server->PathOf("vimo.lock"),
+                                     std::filesystem::file_time_type::clock::now() - 10min);
+    now += LockTiming{}.refreshSeconds;
+    if (duringTransfer) {
+      ASSERT_TRUE(holderFtp.GetFile("/stor.txt", folder / "stor.txt", false));
+    } else {
+      holder.RefreshIfDue();
+    }
+    LockTiming once;
+    once.waitLimitMs = 0;
+    ServerLock other(otherFtp, waiter, once);
+    EXPECT_FALSE(other.Acquire());
+    EXPECT_TRUE(holder.StillHeld());
+  }
+  holderFtp.SetListener(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SharedBrainTest, ::testing::ValuesIn(kTestServerKinds), TestServerKindName);
