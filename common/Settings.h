@@ -11,6 +11,10 @@
 // clear, unless this copy once completed TLS with it.
 enum class FtpTls { Required, Optional };
 
+// The servers this copy once spoke TLS with, so that it never logs in to them in clear again;
+// relative to the program folder.
+inline constexpr const char* kTlsMemoryFile = "Data/tls-servers.txt";
+
 struct ServerSettings {
   std::string host;
   std::int16_t port = 21;

@@ -72,6 +72,10 @@ class CFtp : public IInetStatus {
   // (new objects: "Data/tls-servers.txt" in the program folder).
   void SetTls(FtpTls tls) { tls_ = tls; }
   void SetTlsMemory(const std::filesystem::path& memory) { tlsMemory_ = memory; }
+  // A second session of the same account takes these over (with the port, host and login).
+  FtpTls Tls() const { return tls_; }
+  const std::filesystem::path& TlsMemory() const { return tlsMemory_; }
+  const std::filesystem::path& TlsAuthorities() const { return caFile_; }
 
   bool IsConnected() const { return session_ != nullptr; }
   CFtpFiles& Files() { return files_; }
@@ -186,7 +190,7 @@ class CFtp : public IInetStatus {
   FtpLimits limits_;
   std::filesystem::path caFile_;
   FtpTls tls_;
-  std::filesystem::path tlsMemory_ = "Data/tls-servers.txt";
+  std::filesystem::path tlsMemory_ = kTlsMemoryFile;
   // Cleared by the destructor, so that a call whose event handler destroyed the object can tell.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -7,6 +7,7 @@
 
 #include "BrainRecords.h"
 #include "BrainStore.h"
+#include "EveryOtherError.h"
 #include "FlagMessagesFile.h"
 #include "LessonJournal.h"
 #include "ServerLayout.h"
@@ -75,6 +76,8 @@ void MainWindowServer::OpenConnection() {
   oFTP = std::make_unique<CFtp>();
   oFTP->SetListener(this);
   oFTP->Port(settings_.port);
+  oFTP->SetTls(settings_.tls);
+  oFTP->SetTlsMemory(File(kTlsMemoryFile));
   oFTP->Connect(settings_.host, settings_.user, settings_.password, "");
   oFTP->TransferType(kAsciiTransfer);
 }
@@ -341,12 +344,10 @@ void MainWindowServer::oFTP_ErrorMsg(const std::string& sErr) {
   // a completed transfer or the silent turn clears that flag in mid-action, and the action's later
   // errors must not bring the upload's "go back to Vimo?" question.
   if (flagOperation_ || action_ == Action::Flag) {
-    if (values_.FlagErrorShown) {
+    if (!EveryOtherError(values_.FlagErrorShown).DialogDue()) {
       flagOperation_ = false;
-      values_.FlagErrorShown = false;
       return;
     }
-    values_.FlagErrorShown = true;
     dialogs_.Show("Fel!",
                   W("Uppdateringen av flaggmeddelandet misslyckades. Se till att du är uppkopplad mot "
                     "internet, och försök sedan igen."),
@@ -356,12 +357,7 @@ void MainWindowServer::oFTP_ErrorMsg(const std::string& sErr) {
 
   uploadWindow_.PrintLine("Error: " + sErr);
   ++uploadErrors_;
-  if (values_.UploadErrorShown) {
-    values_.UploadErrorShown = false;
-    return;
-  }
-  values_.UploadErrorShown = true;
-  AskWhetherToRetry();
+  if (EveryOtherError(values_.UploadErrorShown).DialogDue()) AskWhetherToRetry();
 }
 
 void MainWindowServer::AskWhetherToRetry() {

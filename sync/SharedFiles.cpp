@@ -249,6 +249,9 @@ void ServerLock::RefreshIfDue(bool duringTransfer) {
   if (!keeper_ && !keeperFailed_) {
     keeper_ = std::make_unique<CFtp>();
     keeper_->Port(ftp_.Port());
+    keeper_->SetTls(ftp_.Tls());
+    keeper_->SetTlsMemory(ftp_.TlsMemory());
+    keeper_->SetTlsAuthorities(ftp_.TlsAuthorities());
     QuietErrors quiet(*keeper_);
     if (!keeper_->Connect(ftp_.RemoteHost(), ftp_.UserName(), ftp_.Password(), "")) {
       keeper_.reset();

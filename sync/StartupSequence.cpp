@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "BrainStore.h"
+#include "EveryOtherError.h"
 #include "LessonJournal.h"
 #include "ServerLayout.h"
 #include "SharedBrain.h"
@@ -61,6 +62,8 @@ void StartupSequence::Timer_laddanerbrain_Timer() {
   oFTP->SetListener(this);
   // Unlike the Windows build's fixed port 21, the settings carry one (the demo server listens on 2121).
   oFTP->Port(settings_.port);
+  oFTP->SetTls(settings_.tls);
+  oFTP->SetTlsMemory(Local(kTlsMemoryFile));
   const bool connected = oFTP->Connect(settings_.host, settings_.user, settings_.password, "");
   if (Stopped()) return;
   view_.StopTimer();
@@ -378,12 +381,8 @@ void StartupSequence::oFTP_ErrorMsg(const std::string& sErr) {
   ++errorsReported_;
   view_.PrintLine("Error: " + sErr);
   if (quiet_) return;
-  if (values_.StartErrorShown) {
-    values_.StartErrorShown = false;
-    return;
-  }
-  values_.StartErrorShown = true;
-  services_.dialogs.Show(W("Vimo - Fel!"), NoInternetText(), DialogButtons::Ok);
+  if (EveryOtherError(values_.StartErrorShown).DialogDue())
+    services_.dialogs.Show(W("Vimo - Fel!"), NoInternetText(), DialogButtons::Ok);
 }
 
 bool StartupSequence::Tolerated(const std::function<bool()>& call) {
@@ -398,8 +397,9 @@ void StartupSequence::FailStart() {
   if (Stopped()) return;
   // The error's own report may have fallen on the silent turn; the user must still learn why the
   // program ends.
-  if (!values_.StartErrorShown) {
-    values_.StartErrorShown = true;
+  EveryOtherError rule(values_.StartErrorShown);
+  if (!rule.LastShown()) {
+    rule.MarkShown();
     services_.dialogs.Show(W("Vimo - Fel!"), NoInternetText(), DialogButtons::Ok);
     if (Stopped()) return;
   }

@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "EveryOtherError.h"
 #include "ItemReader.h"
 #include "Release.h"
 #include "TextFile.h"
@@ -182,6 +183,8 @@ void UpdaterLogic::Label3_Click() {
   oFTP = connection;
   CFtp& ftp = connection->ftp;
   ftp.Port(server_.port);
+  ftp.SetTls(server_.tls);
+  ftp.SetTlsMemory(programFolder_ / PathFromUtf8(kTlsMemoryFile));
   ftp.Connect(server_.host, server_.user, server_.password, "");
   ftp.TransferType(2);
   // Names of their own per attempt, so that a retry never writes into a file an unwinding attempt
@@ -379,12 +382,7 @@ void UpdaterLogic::Revert(float version, const std::string& why) {
 
 void UpdaterLogic::oFTP_ErrorMsg(const std::string& sErr) {
   if (finished_) return;
-  if (downloadErrorShown_) {
-    downloadErrorShown_ = false;
-    return;
-  }
-  downloadErrorShown_ = true;
-  ShowDownloadError(sErr);
+  if (EveryOtherError(downloadErrorShown_).DialogDue()) ShowDownloadError(sErr);
 }
 
 void UpdaterLogic::ShowDownloadError(const std::string& sErr) {

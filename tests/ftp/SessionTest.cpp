@@ -119,6 +119,7 @@ TEST_F(Session, NoCallWaitsOutTheStallBoundForAServerThatNeverSaysGoodbye) {
   for (bool byDestructor : {false, true}) {
     SCOPED_TRACE(byDestructor ? "destructor" : "CloseConnection");
     auto client = std::make_unique<CFtp>();
+    client->SetTls(FtpTls::Optional);
     client->Port(static_cast<int16_t>(server.port()));
     client->SetLimits(patient);
     ASSERT_TRUE(client->Connect("127.0.0.1", server.user(), server.password()));

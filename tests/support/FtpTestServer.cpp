@@ -41,9 +41,6 @@ RealFtpServer::RealFtpServer(std::string user, std::string password)
       user_(std::move(user)),
       password_(std::move(password)) {
   std::filesystem::create_directories(root_);
-  // The test servers speak plain FTP (TLS only when a test asks for it), so the clients this process
-  // makes, and the programs it starts, may log in to them in clear.
-  ::setenv("VIMO_FTP_TLS", "optional", 1);
 }
 
 RealFtpServer::~RealFtpServer() {

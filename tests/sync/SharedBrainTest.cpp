@@ -389,6 +389,7 @@ TEST_P(LockTest, AHolderTouchesItsLockSoASlowMergeIsNotBrokenUnderIt) {
   CFtp holderFtp, otherFtp;
   for (CFtp* ftp : {&holderFtp, &otherFtp}) {
     ftp->Port(settings.port);
+    ftp->SetTls(settings.tls);
     ASSERT_TRUE(ftp->Connect(settings.host, settings.user, settings.password, ""));
   }
   std::int64_t now = 1'000'000;
