@@ -177,9 +177,9 @@ bool StartupSequence::CheckDownloadedBrain(BrainRecords& counted, RootListing& l
 FetchFile StartupSequence::QuietFetch() {
   return [this](const std::string& remoteName, const std::filesystem::path& localFile) {
     RemoveFile(localFile);
-    const int errorsBefore = errorsReported_;
-    const bool arrived = Tolerated([&] { return oFTP->GetFile(remoteName, localFile, false); });
-    return arrived && errorsReported_ == errorsBefore && !Stopped();
+    const bool arrived =
+        Tolerated([&] { return static_cast<bool>(oFTP->GetFile(remoteName, localFile, false)); });
+    return arrived && !Stopped();
   };
 }
 
@@ -378,7 +378,6 @@ void StartupSequence::oFTP_ErrorMsg(const std::string& sErr) {
     ++UnknownErrorsIgnored;
     return;
   }
-  ++errorsReported_;
   view_.PrintLine("Error: " + sErr);
   if (quiet_) return;
   if (EveryOtherError(values_.StartErrorShown).DialogDue())
@@ -427,12 +426,11 @@ bool StartupSequence::Download(std::string_view remoteName, std::string_view loc
   // overwrite the server backups, an old version record could start the updater, an old user list
   // could be sent back over the server's.
   if (keep == KeepOldCopy::No) RemoveFile(Local(localName));
-  const int errorsBefore = errorsReported_;
   CapDownloads(*oFTP, maxBytes);
-  const bool arrived = oFTP->GetFile(std::string(remoteName), Local(localName), false);
+  const FtpOutcome arrived = oFTP->GetFile(std::string(remoteName), Local(localName), false);
   if (Stopped()) return false;
   CapDownloads(*oFTP, 0);
-  return arrived && errorsReported_ == errorsBefore && !Stopped();
+  return arrived && !Stopped();
 }
 
 std::filesystem::path StartupSequence::Local(std::string_view utf8Name) const {

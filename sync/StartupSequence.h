@@ -172,8 +172,6 @@ class StartupSequence final : private CFtpListener {
   // Where the machine stands, and whether it is running its steps now.
   Step next_ = Step::Done;
   bool running_ = false;
-  // Errors reported so far; a download compares it around its call.
-  int errorsReported_ = 0;
   bool quiet_ = false;
   int UnknownErrorsIgnored = 0;
 };
