@@ -3,12 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <numeric>
 
 #include "Windows1252.h"
 
 int ScriptedDialogs::CountTitled(const std::string& title) const {
   return static_cast<int>(std::count_if(shown_.begin(), shown_.end(),
                                         [&](const Shown& dialog) { return dialog.title == title; }));
+}
+
+void ScriptedDialogs::AnswerAllAndReport() {
+  defaultForAll_ = true;
+  onShow = [](const Shown& dialog) {
+    std::fprintf(stderr, "dialog: %s: %s\n", dialog.title.c_str(), dialog.text.c_str());
+  };
 }
 
 DialogAnswer ScriptedDialogs::Show(const std::string& title, const std::string& text, DialogButtons buttons) {
@@ -47,8 +56,17 @@ std::string ScriptedDialogs::AskText(const std::string& title, const std::string
   return text;
 }
 
+void RecordingWaiter::Wait(int milliseconds) {
+  waits.push_back(milliseconds);
+  if (hook) hook(milliseconds);
+}
+
 int RecordingWaiter::CountOf(int milliseconds) const {
   return static_cast<int>(std::count(waits.begin(), waits.end(), milliseconds));
+}
+
+long long RecordingWaiter::Total() const {
+  return std::accumulate(waits.begin(), waits.end(), 0LL);
 }
 
 void RecordingPump::ProcessEvents() {
@@ -58,5 +76,6 @@ void RecordingPump::ProcessEvents() {
 
 bool RecordingDesktop::StartProgram(const std::filesystem::path& program) {
   startedPrograms.push_back(program);
+  if (onStart) onStart(program);
   return startSucceeds;
 }

@@ -36,6 +36,9 @@ class ScriptedDialogs final : public Dialogs {
   void TypeNext(std::string text) { texts_.push_back(std::move(text)); }
   // Lets every Show answer Ok (Yes/No boxes: No) without a script, for tests that only count them.
   void AnswerAllWithDefault() { defaultForAll_ = true; }
+  // For the programs that drive the logic outside a test, where a dialog means something went wrong:
+  // answers as AnswerAllWithDefault and prints each dialog to stderr (this takes onShow).
+  void AnswerAllAndReport();
 
   const std::vector<Shown>& shown() const { return shown_; }
   const std::vector<Asked>& asked() const { return asked_; }
@@ -59,13 +62,16 @@ class ScriptedDialogs final : public Dialogs {
   bool defaultForAll_ = false;
 };
 
-// Records every requested wait; never sleeps.
+// Records every requested wait; never sleeps itself. An optional hook runs at each wait, after it was
+// recorded: to act as another copy would meanwhile, or to sleep where the wait must be real.
 class RecordingWaiter final : public Waiter {
  public:
-  void Wait(int milliseconds) override { waits.push_back(milliseconds); }
+  void Wait(int milliseconds) override;
   // Only the waits of this length, e.g. to find the fixed pauses among the typing effect's 10 ms.
   int CountOf(int milliseconds) const;
+  long long Total() const;
   std::vector<int> waits;
+  std::function<void(int milliseconds)> hook;
 };
 
 // Counts the times pending events were asked to run; an optional hook runs nested inside, as real
@@ -77,7 +83,8 @@ class RecordingPump final : public EventPump {
   std::function<void()> hook;
 };
 
-// Records program starts and opened addresses instead of performing them.
+// Records program starts and opened addresses instead of performing them. An optional hook runs at
+// each start, after it was recorded, e.g. to see what the started file held at that moment.
 class RecordingDesktop final : public Desktop {
  public:
   bool StartProgram(const std::filesystem::path& program) override;
@@ -87,4 +94,5 @@ class RecordingDesktop final : public Desktop {
   std::vector<std::string> openedUrls;
   // What StartProgram reports.
   bool startSucceeds = true;
+  std::function<void(const std::filesystem::path&)> onStart;
 };

@@ -101,17 +101,6 @@ class Copy {
   pid_t pid_ = -1;
 };
 
-// Waits that can act: the hook runs at each wait, as another copy would meanwhile.
-class ActingWaiter final : public Waiter {
- public:
-  void Wait(int milliseconds) override {
-    waits.push_back(milliseconds);
-    if (hook) hook(static_cast<int>(waits.size()));
-  }
-  std::vector<int> waits;
-  std::function<void(int)> hook;
-};
-
 // A start-up of its own in a program folder; the outcome is what the window would see.
 struct Start {
   Start(const RealFtpServer& server, const std::filesystem::path& folder, std::string computer = "testdator")
@@ -314,7 +303,7 @@ class LockTest : public SharedBrainTest {
   void PlaceLock(std::chrono::minutes age, bool asFile = false) { ::PlaceLock(*server, age, asFile); }
 
   TempFolder folder{"vimo-lock"};
-  ActingWaiter waiter;
+  RecordingWaiter waiter;
 };
 
 TEST_P(LockTest, AStaleLockIsBrokenAndALiveOneIsWaitedForWithinTheBound) {
@@ -333,8 +322,8 @@ TEST_P(LockTest, AStaleLockIsBrokenAndALiveOneIsWaitedForWithinTheBound) {
     SCOPED_TRACE("a live lock, released by its holder after three pauses");
     TeachPending(*server, folder.path());
     PlaceLock(0min);
-    waiter.hook = [&](int waits) {
-      if (waits == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
+    waiter.hook = [&](int) {
+      if (waiter.waits.size() == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
     };
     const Close close(*server, folder.path(), waiter);
     EXPECT_FALSE(close.stayedOpen);
@@ -373,8 +362,8 @@ TEST_P(LockTest, AStaleLockIsBrokenAndALiveOneIsWaitedForWithinTheBound) {
     TeachPending(*server, folder.path());
     PlaceLock(0min);
     waiter.waits.clear();
-    waiter.hook = [&](int waits) {
-      if (waits == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
+    waiter.hook = [&](int) {
+      if (waiter.waits.size() == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
     };
     const Close close(*server, folder.path(), waiter, {}, SkewedClock(skew));
     EXPECT_TRUE(LessonOnServer(*server));
@@ -583,7 +572,7 @@ TEST_F(FaultTest, LockAgesHoldWhateverZoneTheServerListsIn) {
     {
       TeachPending(*server, folder.path());
       PlaceLock(*server, 10min);
-      ActingWaiter waiter;
+      RecordingWaiter waiter;
       const Close close(*server, folder.path(), waiter);
       EXPECT_TRUE(LessonOnServer(*server));
       EXPECT_TRUE(waiter.waits.empty());
@@ -591,9 +580,9 @@ TEST_F(FaultTest, LockAgesHoldWhateverZoneTheServerListsIn) {
     {
       TeachPending(*server, folder.path());
       PlaceLock(*server, 0min);
-      ActingWaiter waiter;
-      waiter.hook = [&](int waits) {
-        if (waits == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
+      RecordingWaiter waiter;
+      waiter.hook = [&](int) {
+        if (waiter.waits.size() == 3) std::filesystem::remove_all(server->PathOf("vimo.lock"));
       };
       const Close close(*server, folder.path(), waiter);
       EXPECT_TRUE(LessonOnServer(*server));

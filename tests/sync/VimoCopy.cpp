@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "ChatEngine.h"
+#include "FakePlatform.h"
 #include "MainWindowServer.h"
 #include "ProgramValues.h"
 #include "QuietViews.h"
@@ -24,37 +25,6 @@
 #include "TextFile.h"
 
 namespace {
-
-// The fixed pauses of the windows are for people; the lock's retries are real.
-class LockOnlyWaiter final : public Waiter {
- public:
-  void Wait(int milliseconds) override {
-    if (milliseconds == LockTiming{}.retryMs)
-      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  }
-};
-
-class NoEvents final : public EventPump {
- public:
-  void ProcessEvents() override {}
-};
-
-class CountingDialogs final : public Dialogs {
- public:
-  DialogAnswer Show(const std::string& title, const std::string& text, DialogButtons buttons) override {
-    ++shown;
-    std::fprintf(stderr, "dialog: %s: %s\n", title.c_str(), text.c_str());
-    return buttons == DialogButtons::YesNo ? DialogAnswer::No : DialogAnswer::Ok;
-  }
-  std::string AskText(const std::string&, const std::string&, const std::string&) override { return {}; }
-  int shown = 0;
-};
-
-class NoDesktop final : public Desktop {
- public:
-  bool StartProgram(const std::filesystem::path&) override { return false; }
-  void OpenUrl(const std::string&) override {}
-};
 
 class LoadWindow final : public QuietStartupView {
  public:
@@ -104,10 +74,17 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = argv[1];
   const ServerSettings settings{argv[2], static_cast<std::int16_t>(std::stoi(argv[3])), argv[4], argv[5],
                                 FtpTls::Optional};
-  LockOnlyWaiter waiter;
-  NoEvents pump;
-  CountingDialogs dialogs;
-  NoDesktop desktop;
+  // The fixed pauses of the windows are for people; the lock's retries are real.
+  RecordingWaiter waiter;
+  waiter.hook = [](int milliseconds) {
+    if (milliseconds == LockTiming{}.retryMs)
+      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  };
+  RecordingPump pump;
+  ScriptedDialogs dialogs;
+  dialogs.AnswerAllAndReport();
+  RecordingDesktop desktop;
+  desktop.startSucceeds = false;
   ProgramValues values;
 
   LoadWindow loadWindow;
@@ -135,5 +112,5 @@ int main(int argc, char** argv) {
   server.SetWaiter(waiter);
   bool cancel = false;
   server.Form_Unload(cancel);
-  return learnt && !cancel && server.ProgramEnding() && dialogs.shown == 0 ? 0 : 1;
+  return learnt && !cancel && server.ProgramEnding() && dialogs.shown().empty() ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Stand-ins for the main window's services, so that it runs offscreen without sound or real waits,
-// and a temporary program folder.
+// Stand-ins for the main window's services, so that it runs offscreen without sound or real waits
+// (the waiter and the pump are the shared ones of FakePlatform.h), and a temporary program folder.
 
 #include <deque>
 #include <filesystem>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Environment.h"
+#include "FakePlatform.h"
 #include "Platform.h"
 #include "SpeechVoice.h"
 
@@ -27,18 +28,6 @@ class RecordingVoice final : public SpeechVoice {
 
  private:
   SpeechLog& log_;
-};
-
-class CountingWaiter final : public Waiter {
- public:
-  void Wait(int milliseconds) override { total += milliseconds; }
-  long long total = 0;
-};
-
-class IdlePump final : public EventPump {
- public:
-  void ProcessEvents() override { ++calls; }
-  int calls = 0;
 };
 
 // Hands out the queued draws, then 0.5 for ever.

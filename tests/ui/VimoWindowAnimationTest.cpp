@@ -73,8 +73,8 @@ class VimoWindowAnimationTest : public ::testing::Test {
   TemporaryFolder folder_;
   ProgramValues values_;
   SpeechLog speech_;
-  CountingWaiter waiter_;
-  IdlePump pump_;
+  RecordingWaiter waiter_;
+  RecordingPump pump_;
   ScriptedRandom random_;
   FixedClock clock_;
   std::unique_ptr<VimoWindow> window_;

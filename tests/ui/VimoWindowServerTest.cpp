@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <deque>
 #include <memory>
 
 #include "ClickableLabel.h"
@@ -19,22 +18,6 @@
 #include "Windows1252.h"
 
 namespace {
-
-// Answers message boxes from a queue (No when it runs dry) and records them.
-class QueuedDialogs final : public Dialogs {
- public:
-  DialogAnswer Show(const std::string& title, const std::string&, DialogButtons buttons) override {
-    titles.push_back(title);
-    if (answers.empty()) return buttons == DialogButtons::YesNo ? DialogAnswer::No : DialogAnswer::Ok;
-    const DialogAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::string AskText(const std::string&, const std::string&, const std::string&) override { return ""; }
-
-  std::deque<DialogAnswer> answers;
-  std::vector<std::string> titles;
-};
 
 std::string Brain(int records) {
   std::string text;
@@ -84,12 +67,12 @@ class VimoWindowServerTest : public ::testing::Test {
   FtpTestServer server_;
   TemporaryFolder folder_;
   ProgramValues values_;
-  CountingWaiter waiter_;
-  IdlePump pump_;
+  RecordingWaiter waiter_;
+  RecordingPump pump_;
   ScriptedRandom random_;
   FixedClock clock_;
   SpeechLog speech_;
-  QueuedDialogs dialogs_;
+  ScriptedDialogs dialogs_;
   std::unique_ptr<VimoWindow> window_;
 };
 
@@ -130,14 +113,14 @@ TEST_F(VimoWindowServerTest, CloseUploadsTheLessonAndLetsTheWindowGo) {
   EXPECT_FALSE(window_->isVisible());
   EXPECT_TRUE(server_.ReadText("brain.txt") == Brain(1501) + "\r\n*\r\nvem vann\r\nvi\r\n");
   EXPECT_FALSE(window_->CloseWindow().isVisible());
-  EXPECT_TRUE(dialogs_.titles.empty());
+  EXPECT_TRUE(dialogs_.shown().empty());
 }
 
 TEST_F(VimoWindowServerTest, FailedUploadWithYesKeepsTheWindowOpenWithItsBrain) {
   folder_.Write("brain.txt", Brain(1500));
   folder_.Write("Data/lessons.vimo", LessonJournal::Line({Lesson::Kind::Taught, "q", "a"}));
   server_.Stop();
-  dialogs_.answers.push_back(DialogAnswer::Yes);
+  dialogs_.AnswerNext(DialogAnswer::Yes);
   Open();
 
   EXPECT_FALSE(window_->close());
@@ -146,7 +129,8 @@ TEST_F(VimoWindowServerTest, FailedUploadWithYesKeepsTheWindowOpenWithItsBrain) 
   EXPECT_TRUE(folder_.Read("brain.txt") == Brain(1500));
   EXPECT_FALSE(window_->CloseWindow().isVisible());
   EXPECT_FALSE(window_->CloseWindow().PrintedLines().isEmpty());
-  EXPECT_EQ(dialogs_.titles, (std::vector<std::string>{W("Vimo - Fel!")}));
+  ASSERT_EQ(dialogs_.shown().size(), 1u);
+  EXPECT_EQ(dialogs_.shown()[0].title, W("Vimo - Fel!"));
 }
 
 }  // namespace

@@ -80,8 +80,8 @@ class VimoWindowTest : public ::testing::Test {
   ProgramValues values_;
   SpeechLog speech_;
   bool voiceAvailable_ = true;
-  CountingWaiter waiter_;
-  IdlePump pump_;
+  RecordingWaiter waiter_;
+  RecordingPump pump_;
   ScriptedRandom random_;
   FixedClock clock_;
   std::unique_ptr<VimoWindow> window_;
@@ -297,7 +297,7 @@ TEST_F(VimoWindowTest, EnterAnswersFromTheBrainAndSpeaks) {
   ASSERT_EQ(speech_.rates.size(), 1u);
   EXPECT_EQ(speech_.rates[0], 2);
   // The typing effect waited 10 ms per character, without a real wait.
-  EXPECT_EQ(waiter_.total, 10 * static_cast<long long>(W("hej på dig!").size()));
+  EXPECT_EQ(waiter_.Total(), 10 * static_cast<long long>(W("hej på dig!").size()));
 }
 
 TEST_F(VimoWindowTest, OnlyEnterReachesTheEngine) {

@@ -19,7 +19,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "Platform.h"
+#include "FakePlatform.h"
 #include "ProgramValues.h"
 #include "QtPlatform.h"
 #include "Settings.h"
@@ -33,29 +33,6 @@
 #endif
 
 namespace {
-
-// A dialog here means something went wrong: it is answered at once and reported.
-class ReportingDialogs final : public Dialogs {
- public:
-  DialogAnswer Show(const std::string& title, const std::string& text, DialogButtons buttons) override {
-    std::fprintf(stderr, "dialog: %s: %s\n", title.c_str(), text.c_str());
-    ++shown;
-    return buttons == DialogButtons::Ok ? DialogAnswer::Ok : DialogAnswer::No;
-  }
-  std::string AskText(const std::string&, const std::string&, const std::string&) override { return {}; }
-  int shown = 0;
-};
-
-class NoWaits final : public Waiter {
- public:
-  void Wait(int) override {}
-};
-
-class NoDesktop final : public Desktop {
- public:
-  bool StartProgram(const std::filesystem::path&) override { return false; }
-  void OpenUrl(const std::string&) override {}
-};
 
 bool RunUntil(const std::function<bool()>& done, int milliseconds) {
   QElapsedTimer clock;
@@ -95,10 +72,12 @@ int main(int argc, char* argv[]) {
   const QString output = QString::fromLocal8Bit(argv[1]);
   const std::filesystem::path folder = argv[2];
   ProgramValues values;
-  ReportingDialogs dialogs;
-  NoWaits waiter;
+  ScriptedDialogs dialogs;
+  dialogs.AnswerAllAndReport();
+  RecordingWaiter waiter;
   QtEventPump pump;
-  NoDesktop desktop;
+  RecordingDesktop desktop;
+  desktop.startSucceeds = false;
   bool ok = true;
 
   VimoLoadWindow start(values, StartupServices{dialogs, waiter, pump, desktop}, ReadServerSettings(), folder);
@@ -142,6 +121,6 @@ int main(int argc, char* argv[]) {
   window.CloseWindow().installEventFilter(&grabber);
   window.close();
   ok = Save(grabber.shot, output, "vimo_close.png") && ok;
-  if (dialogs.shown != 0) ok = false;
+  if (!dialogs.shown().empty()) ok = false;
   return ok ? 0 : 1;
 }

@@ -26,8 +26,8 @@ int main(int argc, char* argv[]) {
   folder.Write("brain.txt", W("\r\n*\r\nhej\r\nhej på dig! hur mår du idag?\r\n"));
   ProgramValues values;
   SpeechLog speech;
-  CountingWaiter waiter;
-  IdlePump pump;
+  RecordingWaiter waiter;
+  RecordingPump pump;
   ScriptedRandom random;
   FixedClock clock;
   VimoWindow window(VimoWindowServices{values, folder.Path(), &waiter, &pump, &random, &clock,

@@ -59,23 +59,6 @@ class UpdaterLogicTest : public ::testing::Test {
     int closed = 0;
   };
 
-  // Records each start together with what the started file held at that moment.
-  class SnapshotDesktop final : public Desktop {
-   public:
-    bool StartProgram(const fs::path& program) override {
-      startedPrograms.push_back(program);
-      std::error_code ignored;
-      bytesAtStart.push_back(fs::is_regular_file(program) ? ReadBytes(program) : "");
-      permsAtStart.push_back(fs::status(program, ignored).permissions());
-      return true;
-    }
-    void OpenUrl(const std::string&) override { ADD_FAILURE() << "the updater opens no address"; }
-
-    std::vector<fs::path> startedPrograms;
-    std::vector<std::string> bytesAtStart;
-    std::vector<fs::perms> permsAtStart;
-  };
-
   // Starts nothing: records what was started and plays the new program's part as scripted.
   class ScriptedRunner final : public ProgramRunner {
    public:
@@ -108,6 +91,19 @@ class UpdaterLogicTest : public ::testing::Test {
     std::vector<fs::perms> permsAtStart;
     int terminated = 0;
   };
+
+  UpdaterLogicTest() {
+    desktop_.onStart = [this](const fs::path& program) {
+      bytesAtStart_.push_back(fs::is_regular_file(program) ? ReadBytes(program) : "");
+    };
+  }
+  void TearDown() override { EXPECT_TRUE(desktop_.openedUrls.empty()) << "the updater opens no address"; }
+
+  // For the next attempt in the same test.
+  void ForgetStarts() {
+    desktop_.startedPrograms.clear();
+    bytesAtStart_.clear();
+  }
 
   static void SetUpTestSuite() {
     // A dead server is given up quickly; nothing here waits on a healthy one for long.
@@ -189,7 +185,9 @@ class UpdaterLogicTest : public ::testing::Test {
   ScriptedDialogs dialogs_;
   RecordingPump pump_;
   RecordingWaiter waiter_;
-  SnapshotDesktop desktop_;
+  RecordingDesktop desktop_;
+  // What each program started through the desktop held at that moment.
+  std::vector<std::string> bytesAtStart_;
   ScriptedRunner runner_;
   TestReleaseKey key_;
   std::optional<FtpTestServer> server_;
@@ -244,7 +242,7 @@ TEST_F(UpdaterLogicTest, WithoutAFreshVersionRecordOnlyOffersToStartVimo) {
     if (record) WriteBytes(folder_ / "version.txt", record);
     RemoveFile(InstalledVersionPath(folder_.path()));
     if (installed > 0) RecordInstalledVersion(folder_.path(), installed);
-    desktop_ = SnapshotDesktop();
+    ForgetStarts();
     view_ = RecordingView();
     const std::size_t before = dialogs_.shown().size();
     dialogs_.AnswerNext(DialogAnswer::Yes);
@@ -334,7 +332,7 @@ TEST_F(UpdaterLogicTest, ReleasesThatAreNotSignedForThisVersionAreRefused) {
     }
     const std::size_t before = dialogs_.shown().size();
     dialogs_.AnswerNext(DialogAnswer::No);
-    desktop_ = SnapshotDesktop();
+    ForgetStarts();
     MakeLogic();
     logic_->Label3_Click();
 
@@ -344,7 +342,7 @@ TEST_F(UpdaterLogicTest, ReleasesThatAreNotSignedForThisVersionAreRefused) {
     EXPECT_NE(text.find(W("Den installerade Vimo är orörd.\n\nVill du försöka igen?")), std::string::npos);
     EXPECT_EQ(view_.statuses.back(), "Fel!");
     EXPECT_TRUE(runner_.started.empty());
-    EXPECT_EQ(desktop_.bytesAtStart, std::vector<std::string>{kOldBuild}) << "the old build must start again";
+    EXPECT_EQ(bytesAtStart_, std::vector<std::string>{kOldBuild}) << "the old build must start again";
     ExpectOldBuildUntouched(Refused::Yes);
   }
 }
@@ -370,7 +368,7 @@ TEST_F(UpdaterLogicTest, PureFtpdServesSignedReleasesAsWell) {
   // A valid release of the refused version ends the refusal.
   pure.WriteFile("Vimo.sig", key_.Sign(build, 10.0f));
   view_.closed = 0;
-  desktop_ = SnapshotDesktop();
+  ForgetStarts();
   MakeLogic({}, SettingsFor(pure));
   logic_->Label3_Click();
   EXPECT_EQ(dialogs_.shown().size(), 1u);
@@ -402,7 +400,7 @@ TEST_F(UpdaterLogicTest, NewProgramThatDoesNotStartWellIsReverted) {
     SCOPED_TRACE(static_cast<int>(c.then));
     for (const auto& entry : fs::directory_iterator(folder_.path())) fs::remove_all(entry.path());
     dialogs_ = ScriptedDialogs();
-    desktop_ = SnapshotDesktop();
+    ForgetStarts();
     runner_ = ScriptedRunner();
     waiter_ = RecordingWaiter();
     runner_.then = c.then;
@@ -415,9 +413,7 @@ TEST_F(UpdaterLogicTest, NewProgramThatDoesNotStartWellIsReverted) {
     if (c.then == Then::Hang) {
       EXPECT_EQ(runner_.terminated, 1);
       // The bound was waited out in polls, with the window's events running in between.
-      int waited = 0;
-      for (int wait : waiter_.waits) waited += wait;
-      EXPECT_EQ(waited, 120000);
+      EXPECT_EQ(waiter_.Total(), 120000);
     }
   }
 }
@@ -494,11 +490,10 @@ TEST_F(UpdaterLogicTest, ErrorDialogAlternatesAndYesRetriesAtOnce) {
 TEST_F(UpdaterLogicTest, RealBuildThatDiesAtStartIsRevertedAndTheOldOneStarted) {
   Start();
   key_.Publish(*server_, DyingBuild(), 10.0f);
-  struct SleepingWaiter final : Waiter {
-    void Wait(int milliseconds) override {
-      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-  } sleeping;
+  RecordingWaiter sleeping;
+  sleeping.hook = [](int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  };
   ChildProcessRunner processes;
   UpdateSafeguards safeguards;
   safeguards.runner = &processes;
