@@ -20,6 +20,7 @@
 #include "LessonJournal.h"
 #include "MainWindowServer.h"
 #include "PureFtpTestServer.h"
+#include "QuietViews.h"
 #include "SharedBrain.h"
 #include "StartupSequence.h"
 #include "SyncTestFiles.h"
@@ -111,17 +112,10 @@ struct Start {
     sequence.Timer_laddanerbrain_Timer();
   }
 
-  struct View final : StartupView {
-    void StopTimer() override {}
-    void MoveCar(int) override {}
-    void Check(StartupCheck) override {}
+  struct View final : QuietStartupView {
     void ShowNotice(StartupNotice notice, bool visible) override {
       if (visible && notice == StartupNotice::Hjärnaförstörd_lbl1) restoreShown = true;
     }
-    void SetUserCountText(const std::string&) override {}
-    void PrintLine(const std::string&) override {}
-    void HandOver() override {}
-    void EndProgram() override {}
     bool restoreShown = false;
   } view;
   ProgramValues values;
