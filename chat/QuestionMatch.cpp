@@ -23,7 +23,8 @@ constexpr std::size_t kLongestCorrectedWord = 30;
 constexpr std::size_t kMostCorrectedWords = 8;
 // Repeated stemming settles within a few rounds; the bound only guards against a cycle.
 constexpr int kMostStemRounds = 4;
-constexpr std::size_t kWordCacheSize = 1024;
+// Enough for the words a brain keeps repeating, and small enough to stay in the processor's cache.
+constexpr std::size_t kWordCacheSize = 8192;
 
 // Each byte's lower-case form when it belongs to a word, 0 when it separates words.
 const std::array<unsigned char, 256>& WordBytes() {
@@ -70,15 +71,6 @@ bool IsPunctuation(unsigned char b) {
   }
 }
 
-std::uint64_t HashBytes(std::string_view text, std::uint64_t seed = 0xcbf29ce484222325ull) {
-  std::uint64_t hash = seed;
-  for (const char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 0x100000001b3ull;
-  }
-  return hash;
-}
-
 std::uint64_t Mix(std::uint64_t x) {
   x ^= x >> 30;
   x *= 0xbf58476d1ce4e5b9ull;
@@ -86,6 +78,32 @@ std::uint64_t Mix(std::uint64_t x) {
   x *= 0x94d049bb133111ebull;
   x ^= x >> 31;
   return x;
+}
+
+// Bytes are gathered eight at a time and mixed once per eight: the index hashes every word of
+// every question at start, and a multiply per byte would make that the slowest part.
+class ByteHash {
+ public:
+  void Add(unsigned char byte) {
+    gathered_ = gathered_ << 8 | byte;
+    if ((++count_ & 7) == 0) {
+      hash_ = Mix(hash_ ^ gathered_);
+      gathered_ = 0;
+    }
+  }
+  bool Empty() const { return count_ == 0; }
+  std::uint64_t Finish() const { return Mix(hash_ ^ gathered_ ^ (count_ << 56)); }
+
+ private:
+  std::uint64_t hash_ = 0x9e3779b97f4a7c15ull;
+  std::uint64_t gathered_ = 0;
+  std::uint64_t count_ = 0;
+};
+
+std::uint64_t HashBytes(std::string_view text) {
+  ByteHash hash;
+  for (const char c : text) hash.Add(static_cast<unsigned char>(c));
+  return hash.Finish();
 }
 
 // å, ä and the other accented vowels as their plain letter: a word typed without them keeps its key.
@@ -273,10 +291,18 @@ QuestionWord WordKeys::Word(std::string_view word) {
 std::uint64_t WordKeys::SignatureOf(std::string_view stored) {
   const auto& bytes = WordBytes();
   SignatureBuilder builder;
-  constexpr std::uint64_t kStart = 0xcbf29ce484222325ull;
-  std::uint64_t hash = kStart;
+  ByteHash word;
   std::size_t begin = 0;
+  bool digits = true;
   const auto endWord = [&](std::size_t end) {
+    const std::uint64_t hash = word.Finish();
+    word = ByteHash();
+    // A number's key is the hash of its digits: numbers are mostly distinct, so they would only
+    // push the words out of the cache.
+    if (digits) {
+      builder.Add(hash, QuestionWord::Kind::Content);
+      return;
+    }
     Cached& slot = cache_[hash & (kWordCacheSize - 1)];
     if (slot.wordHash != hash || hash == 0) {
       buffer_.clear();
@@ -289,14 +315,17 @@ std::uint64_t WordKeys::SignatureOf(std::string_view stored) {
   for (std::size_t at = 0; at < stored.size(); ++at) {
     const unsigned char lower = bytes[static_cast<unsigned char>(stored[at])];
     if (lower != 0) {
-      if (hash == kStart) begin = at;
-      hash = (hash ^ lower) * 0x100000001b3ull;
-    } else if (hash != kStart) {
+      if (word.Empty()) {
+        begin = at;
+        digits = true;
+      }
+      digits = digits && static_cast<unsigned char>(lower - '0') < 10;
+      word.Add(lower);
+    } else if (!word.Empty()) {
       endWord(at);
-      hash = kStart;
     }
   }
-  if (hash != kStart) endWord(stored.size());
+  if (!word.Empty()) endWord(stored.size());
   return builder.Finish(stored);
 }
 
