@@ -407,8 +407,11 @@ class BrainStore::Index {
   const FileStamp& Stamp() const { return stamp_; }
   std::size_t Stars() const { return stars_; }
   std::size_t Bytes() const {
-    return slots_.Bytes() + near_.Bytes() + records_.capacity() * sizeof(std::uint64_t);
+    return slots_.Bytes() + near_.Bytes() + records_.capacity() * sizeof(std::uint64_t) + keys_.CountBytes();
   }
+
+  // The keys of the indexed questions, with how often each occurs among them.
+  const WordKeys& Keys() const { return keys_; }
 
   // Every complete record, in file order: where its question starts.
   std::size_t RecordCount() const { return records_.size(); }
@@ -670,7 +673,7 @@ class BrainStore::Index {
         const auto offset =
             static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin));
         const bool isNew = offset > lastRecord_;
-        const std::uint64_t signature = isNew ? keys_.SignatureOf(question) : 0;
+        const std::uint64_t signature = isNew ? keys_.SignatureOf(question, true) : 0;
         if (isNew && !near_.empty()) Prefetch(&near_[NearHome(signature)]);
         pending.push_back({hash, offset, question, signature, isNew});
         return pending.size() == kInsertBatch && !insertPending();
@@ -855,6 +858,10 @@ std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_vie
   const std::vector<QuestionWord> words = SplitQuestion(typed, keys);
   const std::uint64_t signature = SignatureOf(words, typed);
   const Index* index = CurrentIndex();
+  // Without the index, the walk over the file counts the words.
+  std::optional<WordKeys> counted;
+  if (index == nullptr) counted.emplace();
+  const WordKeys* weights = index != nullptr ? &index->Keys() : &*counted;
 
   // The records with one of these signatures, in file order: from the index, or read from the file.
   const auto candidatesOf = [&](const std::vector<std::uint64_t>& signatures) {
@@ -876,7 +883,7 @@ std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_vie
       WalkRecords(text, 0, true, everyRecord, [&](const RecordItems& record) {
         const std::string_view question =
             text.substr(record.questionBegin, record.questionEnd - record.questionBegin);
-        const std::uint64_t has = keys.SignatureOf(question);
+        const std::uint64_t has = counted->SignatureOf(question, true);
         if (std::find(signatures.begin(), signatures.end(), has) != signatures.end()) {
           found.push_back(
               {record.questionBegin, has, std::string(question),
@@ -898,7 +905,7 @@ std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_vie
       for (const CorrectedSignature& correction : corrections) {
         if (correction.signature == candidate.signature) corrected = &correction;
       }
-      const double score = Similarity(words, SplitQuestion(candidate.question, keys), corrected);
+      const double score = Similarity(words, SplitQuestion(candidate.question, keys), corrected, weights);
       if (score >= kNearThreshold && (!best || score > best->score)) {
         best = NearAnswer{candidate.question, candidate.answer, score, false};
       }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <unordered_set>
 
 #include "Windows1252.h"
@@ -24,6 +25,10 @@ constexpr std::size_t kMostCorrectedWords = 8;
 // Repeated stemming settles within a few rounds; the bound only guards against a cycle.
 constexpr int kMostStemRounds = 4;
 // Enough for the words a brain keeps repeating, and small enough to stay in the processor's cache.
+// A word held by at most one question in this many weighs fully; commoner ones weigh less, but
+// never below kLeastRarity of their kind's weight.
+constexpr double kRareShare = 50;
+constexpr double kLeastRarity = 0.2;
 constexpr std::size_t kWordCacheSize = 8192;
 
 // Each byte's lower-case form when it belongs to a word, 0 when it separates words.
@@ -165,12 +170,9 @@ constexpr std::string_view kBotName = "vimo";
 // index makes one per record, so it lives on the stack.
 class SignatureBuilder {
  public:
-  void Add(std::uint64_t key, QuestionWord::Kind kind) {
-    if (kind == QuestionWord::Kind::Content) {
-      content_.Add(key);
-    } else {
-      light_.Add(key);
-    }
+  // True when the question did not hold the key yet.
+  bool Add(std::uint64_t key, QuestionWord::Kind kind) {
+    return kind == QuestionWord::Kind::Content ? content_.Add(key) : light_.Add(key);
   }
   std::uint64_t Finish(std::string_view stored) const {
     if (content_.count > 0) return Mix(content_.sum ^ 0x6a09e667f3bcc908ull);
@@ -185,14 +187,15 @@ class SignatureBuilder {
     std::array<std::uint64_t, kRemembered> keys;  // only the first `count` are set
     std::size_t count = 0;
     std::uint64_t sum = 0;
-    void Add(std::uint64_t key) {
+    bool Add(std::uint64_t key) {
       const std::size_t known = std::min(count, kRemembered);
       for (std::size_t i = 0; i < known; ++i) {
-        if (keys[i] == key) return;
+        if (keys[i] == key) return false;
       }
       if (count < kRemembered) keys[count] = key;
       ++count;
       sum += Mix(key);
+      return true;
     }
   };
   KeySet content_, light_;
@@ -269,6 +272,7 @@ const WordKeys::Cached& WordKeys::Lookup(std::string_view word, std::uint64_t wo
   if (slot.wordHash == wordHash && wordHash != 0) return slot;
   slot.wordHash = wordHash;
   slot.key = KeyOf(word);
+  slot.questions = nullptr;
   if (IsNumber(word)) {
     slot.kind = QuestionWord::Kind::Content;
   } else if (word == kBotName) {
@@ -288,7 +292,7 @@ QuestionWord WordKeys::Word(std::string_view word) {
 
 // The index computes one signature per record: the words are hashed as they are read, and a word
 // is only copied and lower-cased when the cache does not know it.
-std::uint64_t WordKeys::SignatureOf(std::string_view stored) {
+std::uint64_t WordKeys::SignatureOf(std::string_view stored, bool counted) {
   const auto& bytes = WordBytes();
   SignatureBuilder builder;
   ByteHash word;
@@ -310,7 +314,10 @@ std::uint64_t WordKeys::SignatureOf(std::string_view stored) {
         buffer_ += static_cast<char>(bytes[static_cast<unsigned char>(stored[i])]);
       Lookup(buffer_, hash);
     }
-    builder.Add(slot.key, slot.kind);
+    if (builder.Add(slot.key, slot.kind) && counted) {
+      if (slot.questions == nullptr) slot.questions = &questionsWith_[slot.key];
+      ++*slot.questions;
+    }
   };
   for (std::size_t at = 0; at < stored.size(); ++at) {
     const unsigned char lower = bytes[static_cast<unsigned char>(stored[at])];
@@ -326,7 +333,27 @@ std::uint64_t WordKeys::SignatureOf(std::string_view stored) {
     }
   }
   if (!word.Empty()) endWord(stored.size());
+  if (counted) ++questions_;
   return builder.Finish(stored);
+}
+
+double WordKeys::Weight(const QuestionWord& word) const {
+  const double weight = WeightOf(word.kind);
+  if (word.number || weight == 0.0 || questions_ < 2) return weight;
+  const auto found = questionsWith_.find(word.key);
+  const double holding = found == questionsWith_.end() ? 0.0 : found->second;
+  const double questions = static_cast<double>(questions_);
+  // 1 for a word in at most one question of kRareShare (or in none), falling to 0 for a word in
+  // every question; a small brain has no such rare words, so there the scale is the brain itself.
+  const double rarity =
+      std::log((questions + 1) / (holding + 1)) / std::log(std::min(questions + 1, kRareShare));
+  return weight * std::clamp(rarity, kLeastRarity, 1.0);
+}
+
+std::size_t WordKeys::CountBytes() const {
+  // A node holds its key, its count and the link to the next; a bucket one pointer.
+  return questionsWith_.size() * (sizeof(void*) + sizeof(std::uint64_t) * 2) +
+         questionsWith_.bucket_count() * sizeof(void*);
 }
 
 std::vector<QuestionWord> SplitQuestion(std::string_view stored, WordKeys& keys) {
@@ -399,7 +426,10 @@ std::vector<CorrectedSignature> CorrectedSignatures(const std::vector<QuestionWo
 }
 
 double Similarity(const std::vector<QuestionWord>& typed, const std::vector<QuestionWord>& stored,
-                  const CorrectedSignature* corrected) {
+                  const CorrectedSignature* corrected, const WordKeys* weights) {
+  const auto weightOf = [weights](const QuestionWord& word) {
+    return weights != nullptr ? weights->Weight(word) : WeightOf(word.kind);
+  };
   const auto numbersOf = [](const std::vector<QuestionWord>& words) {
     std::vector<std::string_view> numbers;
     for (const QuestionWord& word : words) {
@@ -412,11 +442,11 @@ double Similarity(const std::vector<QuestionWord>& typed, const std::vector<Ques
   std::vector<bool> used(stored.size(), false);
   double typedWeight = 0, storedWeight = 0, matched = 0;
   std::size_t unpaired = 0;
-  for (const QuestionWord& word : stored) storedWeight += WeightOf(word.kind);
+  for (const QuestionWord& word : stored) storedWeight += weightOf(word);
   for (std::size_t i = 0; i < typed.size(); ++i) {
     const bool isCorrected = corrected != nullptr && corrected->word == i;
     const QuestionWord& word = isCorrected ? corrected->replacement : typed[i];
-    const double weight = WeightOf(word.kind);
+    const double weight = weightOf(word);
     typedWeight += weight;
     // The same text first, so that a word typed twice pairs with its own copy.
     std::size_t best = stored.size();
@@ -435,7 +465,7 @@ double Similarity(const std::vector<QuestionWord>& typed, const std::vector<Ques
     const double credit = isCorrected                      ? kCorrectedCredit
                           : stored[best].text == word.text ? kSameTextCredit
                                                            : kSameKeyCredit;
-    matched += credit * std::min(weight, WeightOf(stored[best].kind));
+    matched += credit * std::min(weight, weightOf(stored[best]));
   }
   for (std::size_t j = 0; j < stored.size(); ++j) {
     if (used[j]) continue;
