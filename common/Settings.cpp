@@ -34,7 +34,12 @@ ServerSettings ReadServerSettings() {
   settings.port = PortFrom(FromEnvironment("VIMO_FTP_PORT", VIMO_FTP_PORT));
   settings.user = FromEnvironment("VIMO_FTP_USER", VIMO_FTP_USER);
   settings.password = FromEnvironment("VIMO_FTP_PASSWORD", VIMO_FTP_PASSWORD);
+  settings.tls = ReadFtpTls();
   return settings;
+}
+
+FtpTls ReadFtpTls() {
+  return FromEnvironment("VIMO_FTP_TLS", VIMO_FTP_TLS) == "optional" ? FtpTls::Optional : FtpTls::Required;
 }
 
 std::string ProductWebAddress() {

@@ -6,15 +6,28 @@
 #include <cstdint>
 #include <string>
 
+// Whether the FTP client may log in without TLS. Required: the server must complete AUTH TLS before the
+// login and PROT P after it, or the session is refused. Optional: a server that refuses TLS is spoken to in
+// clear, unless this copy once completed TLS with it.
+enum class FtpTls { Required, Optional };
+
+// The servers this copy once spoke TLS with, so that it never logs in to them in clear again;
+// relative to the program folder.
+inline constexpr const char* kTlsMemoryFile = "Data/tls-servers.txt";
+
 struct ServerSettings {
   std::string host;
   std::int16_t port = 21;
   std::string user;
   std::string password;
+  FtpTls tls = FtpTls::Required;
 };
 
 // The one place both programs read the account from.
 ServerSettings ReadServerSettings();
+// VIMO_FTP_TLS alone (compiled in, or from the environment): "optional" or anything else, which is
+// taken as required, so that a mistyped value never turns TLS off.
+FtpTls ReadFtpTls();
 
 // The product's web page shown in the main window: a host name without a scheme (a port may
 // follow). VIMO_WEB_ADDRESS in the environment overrides it, as the demo does for its local page.

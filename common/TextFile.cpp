@@ -148,3 +148,23 @@ bool FileExists(const fs::path& file) {
   std::error_code ec;
   return fs::is_regular_file(file, ec);
 }
+
+bool FileHasLine(const std::filesystem::path& file, std::string_view line) {
+  const std::string bytes = ReadFileBytes(file).value_or("");
+  for (size_t start = 0; start < bytes.size();) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = bytes.size();
+    if (std::string_view(bytes).substr(start, end - start) == line) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+bool AddLineToFile(const std::filesystem::path& file, std::string_view line) {
+  if (FileHasLine(file, line)) return true;
+  std::error_code ignored;
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ignored);
+  std::string bytes = ReadFileBytes(file).value_or("");
+  bytes.append(line).append("\r\n");
+  return WriteFileAtomically(file, bytes);
+}

@@ -34,3 +34,9 @@ bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem
 bool RemoveFile(const std::filesystem::path& file);
 
 bool FileExists(const std::filesystem::path& file);
+
+// Whether one of the file's lines (CR LF, LF or CR ended) is `line`; false for a missing file.
+bool FileHasLine(const std::filesystem::path& file, std::string_view line);
+// Adds `line` with CR LF unless the file has it, creating the file and its folders when missing, and
+// replacing the file atomically (see WriteFileAtomically). Returns whether the file has it now.
+bool AddLineToFile(const std::filesystem::path& file, std::string_view line);

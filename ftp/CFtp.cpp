@@ -1,5 +1,6 @@
 #include "ftp/CFtp.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "TextFile.h"
 #include "ftp/INetCallback.h"
 #include "ftp/InetCodes.h"
 
@@ -50,11 +52,13 @@ struct ScopedLocalFile {
   }
 };
 
-}  // namespace
+std::string ServerKey(std::string host, int16_t port) {
+  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return Concat({host, ":", std::to_string(static_cast<uint16_t>(port))});
+}
 
-namespace {
 std::function<void()>& DefaultPump() {
-  static std::function<void()> pump;
+  static std::function<void()> pump;  // what new objects start with
   return pump;
 }
 }  // namespace
@@ -66,7 +70,8 @@ void CFtp::SetDefaultEventPump(std::function<void()> pump) {
 CFtp::CFtp()
     : statusContext_(INetCallback::RegisterContext(this)),
       pump_(DefaultPump()),
-      limits_(FtpLimits::Default()) {
+      limits_(FtpLimits::Default()),
+      tls_(ReadFtpTls()) {
   if (const char* caFile = std::getenv("VIMO_FTP_CA_FILE"); caFile != nullptr) caFile_ = caFile;
 }
 
@@ -98,34 +103,41 @@ void CFtp::RaiseStatusMsg(const std::string& text) {
   if (listener_ != nullptr) listener_->StatusMsg(text);
 }
 
-void CFtp::ReportError(int32_t code) {
-  if (code == inet::kNoError) return;
-  std::string text;
-  if (code == inet::kErrorExtended) {
-    std::string reply;
-    text = inet::GetLastResponseInfo(reply, 256) ? Concat({"!", CutAtNul(reply)})
-                                                 : "!Extended error returned from server";
-  } else {
-    text = inet::ErrorTextForCode(code);
-  }
-  RaiseErrorMsg(text);
+FtpOutcome CFtp::OutcomeOf(int32_t code) {
+  if (code == inet::kNoError) return {};
+  if (code != inet::kErrorExtended) return {code, inet::ErrorTextForCode(code)};
+  std::string reply;
+  return {code, inet::GetLastResponseInfo(reply, 256) ? Concat({"!", CutAtNul(reply)})
+                                                      : std::string("!Extended error returned from server")};
 }
 
-bool CFtp::HaveSession() {
-  if (session_ != nullptr) return true;
-  RaiseErrorMsg("!No session");
-  return false;
+FtpOutcome CFtp::Conclude(FtpOutcome outcome, bool raise) {
+  lastOutcome_ = outcome;
+  if (!outcome && raise) RaiseErrorMsg(outcome.text);
+  return outcome;
+}
+
+FtpOutcome CFtp::ReportError(int32_t code) {
+  return Conclude(OutcomeOf(code));
+}
+
+FtpOutcome CFtp::NoSession() {
+  return Conclude({inet::kErrorIncorrectHandleState, "!No session"});
+}
+
+FtpOutcome CFtp::Gone() {
+  return OutcomeOf(inet::kErrorOperationCancelled);
 }
 
 // ---- session
 
-bool CFtp::Connect(const std::string& RemoteHost, const std::string& UserName, const std::string& Password,
-                   const std::string& ProxyName) {
+FtpOutcome CFtp::Connect(const std::string& RemoteHost, const std::string& UserName,
+                         const std::string& Password, const std::string& ProxyName) {
   auto alive = alive_;
   bytesReceived_ = 0;
   if (session_ != nullptr || internet_.has_value()) {
     CloseConnection();
-    if (!*alive) return false;
+    if (!*alive) return Gone();
   }
   if (!ProxyName.empty()) proxyName_ = Trimmed(ProxyName);
 
@@ -158,6 +170,9 @@ bool CFtp::Connect(const std::string& RemoteHost, const std::string& UserName, c
   settings.context = statusContext_;
   settings.limits = limits_;
   settings.caFile = caFile_.string();
+  const std::string server = ServerKey(remoteHost_, port_);
+  const auto memory = tlsMemory_;
+  settings.requireTls = tls_ == FtpTls::Required || FileHasLine(memory, server);
   settings.waitPump = [this, alive] {
     if (!*alive || !pump_) return;
     auto pump = pump_;  // the pump may set another
@@ -165,29 +180,28 @@ bool CFtp::Connect(const std::string& RemoteHost, const std::string& UserName, c
   };
   auto session = inet::FtpSession::Connect(*internet_, settings);
   int32_t error = inet::LastError();
-  if (!*alive) return session != nullptr;
+  if (session != nullptr && session->UsesTls()) AddLineToFile(memory, server);
+  if (!*alive) return OutcomeOf(session != nullptr ? inet::kNoError : error);
   session_ = session;
-  if (session_ == nullptr) ReportError(error);
-  return session_ != nullptr;
+  return ReportError(session_ != nullptr ? inet::kNoError : error);
 }
 
-void CFtp::CloseConnection() {
+FtpOutcome CFtp::CloseConnection() {
   auto alive = alive_;
   inet::SetLastError(inet::kNoError);
+  FtpOutcome outcome;
   auto closing = session_;
   if (closing != nullptr) {
     closing->Close();
-    if (!*alive) return;
-    int32_t error = inet::LastError();
-    if (error != inet::kNoError) ReportError(error);
-    if (!*alive) return;
+    if (!*alive) return Gone();
+    outcome = ReportError(inet::LastError());
+    if (!*alive) return outcome;
   }
-  if (internet_.has_value()) inet::SetLastError(inet::kNoError);
-  int32_t error = inet::LastError();
   // A handler of the closing events may already have connected again; that session stays.
   if (session_ == closing) session_.reset();
   if (session_ == nullptr) internet_.reset();
-  if (error != inet::kNoError) ReportError(error);
+  lastOutcome_ = outcome;
+  return outcome;
 }
 
 // ---- transfers
@@ -202,34 +216,35 @@ void CFtp::LookupExpectedSize(const std::string& remoteName) {
 }
 
 bool CFtp::FileExist(const std::string& sFileName) {
-  if (!HaveSession()) return false;
+  if (session_ == nullptr) return NoSession();
   auto session = session_;
   session->SetSizeCaps(limits_);
   inet::FindData found;
   auto search = session->FindFirstFile(sFileName, found, inet::kFlagNoCacheWrite, 0);
-  bool exists = inet::LastError() != inet::kErrorNoMoreFiles;
+  int32_t error = inet::LastError();
   search.reset();
-  return exists;
+  // Only "no such name" is a no; the outcome tells a failed search apart, without an event.
+  lastOutcome_ = error == inet::kErrorNoMoreFiles ? FtpOutcome{} : OutcomeOf(error);
+  return error != inet::kErrorNoMoreFiles;
 }
 
-bool CFtp::GetFile(const std::string& sRemoteFile, const std::filesystem::path& sLocalFile,
-                   bool FailIfExists) {
-  if (!HaveSession()) return false;
+FtpOutcome CFtp::GetFile(const std::string& sRemoteFile, const std::filesystem::path& sLocalFile,
+                         bool FailIfExists) {
+  if (session_ == nullptr) return NoSession();
   auto alive = alive_;
   auto session = session_;
   LookupExpectedSize(sRemoteFile);
   transferState_ = kDownloading;
   session->SetSizeCaps(limits_);
-  bool ok = session->GetFile(sRemoteFile, sLocalFile, FailIfExists, transferType_, statusContext_);
+  session->GetFile(sRemoteFile, sLocalFile, FailIfExists, transferType_, statusContext_);
   int32_t error = inet::LastError();
-  if (!*alive) return ok;
+  if (!*alive) return OutcomeOf(error);
   transferState_ = 0;
-  if (!ok) ReportError(error);
-  return ok;
+  return ReportError(error);
 }
 
-bool CFtp::PutFile(const std::filesystem::path& sLocalFile, const std::string& sFileName) {
-  if (!HaveSession()) return false;
+FtpOutcome CFtp::PutFile(const std::filesystem::path& sLocalFile, const std::string& sFileName) {
+  if (session_ == nullptr) return NoSession();
   auto alive = alive_;
   auto session = session_;
   bytesReceived_ = 0;
@@ -237,16 +252,15 @@ bool CFtp::PutFile(const std::filesystem::path& sLocalFile, const std::string& s
   auto size = std::filesystem::file_size(sLocalFile, sizeError);
   if (!sizeError) fileSize_ = static_cast<double>(size);
   transferState_ = kUploading;
-  bool ok = session->PutFile(sLocalFile, sFileName, transferType_, statusContext_);
+  session->PutFile(sLocalFile, sFileName, transferType_, statusContext_);
   int32_t error = inet::LastError();
-  if (!*alive) return ok;
+  if (!*alive) return OutcomeOf(error);
   transferState_ = 0;
-  if (!ok) ReportError(error);
-  return ok;
+  return ReportError(error);
 }
 
-bool CFtp::DownloadFile(const std::string& RemoteFile, const std::filesystem::path& LocalFile) {
-  if (!HaveSession()) return false;
+FtpOutcome CFtp::DownloadFile(const std::string& RemoteFile, const std::filesystem::path& LocalFile) {
+  if (session_ == nullptr) return NoSession();
   auto alive = alive_;
   auto session = session_;
   bytesReceived_ = 0;
@@ -254,148 +268,123 @@ bool CFtp::DownloadFile(const std::string& RemoteFile, const std::filesystem::pa
   std::error_code ignored;
   std::filesystem::remove(LocalFile, ignored);
   transferState_ = kDownloading;
-
   ScopedLocalFile local;
   local.file = inet::OpenLocalFile(LocalFile, "w+b");
   if (local.file == nullptr) {
-    int error = errno;
     transferState_ = 0;
-    RaiseErrorMsg(LocalFileError(error));
-    return false;
+    return Conclude({inet::kErrorWriteFault, LocalFileError(errno)});
   }
   session->SetSizeCaps(limits_);
   auto remote = session->OpenFile(RemoteFile, inet::kGenericRead, transferType_, statusContext_);
+  int32_t error = inet::LastError();
+  if (!*alive) return Gone();
   if (remote == nullptr) {
-    int32_t error = inet::LastError();
-    if (!*alive) return false;
     transferState_ = 0;
     local.Close();
-    ReportError(error);
-    return false;
+    return ReportError(error);
   }
-  if (!*alive) return false;
-
-  bool readOk = true;
-  bool localOk = true;
   int localError = 0;
+  FtpOutcome outcome = ReceivePieces(*remote, local.file, localError);
+  if (!*alive) return Gone();
+  remote->Close();
+  if (!*alive) return Gone();
+  transferState_ = 0;
+  local.Close();
+  if (localError != 0) return Conclude({inet::kErrorWriteFault, LocalFileError(localError)});
+  if (outcome && cancelTransfer_) return Conclude(OutcomeOf(inet::kErrorOperationCancelled), false);
+  return Conclude(outcome, false);
+}
+
+FtpOutcome CFtp::ReceivePieces(inet::FtpFileHandle& remote, std::FILE* file, int& localError) {
+  auto alive = alive_;
   char buffer[kChunkSize];
   while (true) {
     if (pump_) pump_();
-    if (!*alive) return false;
+    if (!*alive) return Gone();
     size_t bytesRead = 0;
-    readOk = remote->Read(buffer, sizeof buffer, bytesRead);
+    bool readOk = remote.Read(buffer, sizeof buffer, bytesRead);
     int32_t error = inet::LastError();
-    if (!*alive) return false;
-    if (!readOk) ReportError(error);
-    if (!*alive) return false;
-    if (!readOk || bytesRead == 0) break;
+    if (!*alive) return Gone();
+    if (!readOk) return ReportError(error);
+    if (bytesRead == 0) return {};
     // Flushed piece by piece, so that whatever arrived is on disk if the transfer breaks off.
-    if (std::fwrite(buffer, 1, bytesRead, local.file) != bytesRead || std::fflush(local.file) != 0) {
-      localOk = false;
+    if (std::fwrite(buffer, 1, bytesRead, file) != bytesRead || std::fflush(file) != 0) {
       localError = errno;
-      break;
+      return {};
     }
-    if (cancelTransfer_) break;
+    if (cancelTransfer_) return {};
   }
-  remote->Close();
-  if (!*alive) return false;
-  transferState_ = 0;
-  local.Close();
-  if (!localOk) {
-    RaiseErrorMsg(LocalFileError(localError));
-    return false;
-  }
-  if (cancelTransfer_) return false;
-  return readOk;
 }
 
-bool CFtp::UploadFile(const std::filesystem::path& LocalFile, const std::string& RemoteFile) {
-  if (!HaveSession()) return false;
+FtpOutcome CFtp::UploadFile(const std::filesystem::path& LocalFile, const std::string& RemoteFile) {
+  if (session_ == nullptr) return NoSession();
   auto alive = alive_;
   auto session = session_;
   bytesReceived_ = 0;
   std::error_code sizeError;
   auto length = std::filesystem::file_size(LocalFile, sizeError);
-  if (sizeError) {
-    RaiseErrorMsg(sizeError.message());
-    return false;
-  }
+  if (sizeError) return Conclude({inet::kErrorReadFault, sizeError.message()});
   fileSize_ = static_cast<double>(length);
-
   ScopedLocalFile local;
   local.file = inet::OpenLocalFile(LocalFile, "rb");
-  if (local.file == nullptr) {
-    RaiseErrorMsg(LocalFileError(errno));
-    return false;
-  }
+  if (local.file == nullptr) return Conclude({inet::kErrorReadFault, LocalFileError(errno)});
   auto remote = session->OpenFile(RemoteFile, inet::kGenericWrite, transferType_, statusContext_);
+  int32_t error = inet::LastError();
+  if (!*alive) return Gone();
   if (remote == nullptr) {
-    int32_t error = inet::LastError();
-    if (!*alive) return false;
     local.Close();
-    ReportError(error);
-    return false;
+    return ReportError(error);
   }
-  if (!*alive) return false;
   transferState_ = kUploading;
   cancelTransfer_ = false;
-
-  bool writeOk = true;
   bool localOk = true;
+  FtpOutcome outcome = SendPieces(*remote, local.file, length, localOk);
+  if (!*alive) return Gone();
+  local.Close();
+  bool closedOk = remote->Close();
+  int32_t closeError = inet::LastError();
+  if (!*alive) return Gone();
+  transferState_ = 0;
+  if (!localOk) return Conclude({inet::kErrorReadFault, "The local file ended before its announced length"});
+  if (!outcome) return outcome;
+  if (cancelTransfer_) return Conclude(OutcomeOf(inet::kErrorOperationCancelled), false);
+  // The server's verdict comes when the upload is closed; an upload it refused has not succeeded.
+  return ReportError(closedOk ? inet::kNoError : closeError);
+}
+
+FtpOutcome CFtp::SendPieces(inet::FtpFileHandle& remote, std::FILE* file, uintmax_t length, bool& localOk) {
+  auto alive = alive_;
   uintmax_t done = 0;
   char buffer[kChunkSize];
   do {
     if (pump_) pump_();
-    if (!*alive) return false;
+    if (!*alive) return Gone();
     size_t chunk = static_cast<size_t>(std::min<uintmax_t>(length - done, kChunkSize));
-    if (chunk == 0) break;
-    if (std::fread(buffer, 1, chunk, local.file) != chunk) {
+    if (chunk == 0) return {};
+    if (std::fread(buffer, 1, chunk, file) != chunk) {
       localOk = false;
-      break;
+      return {};
     }
     done += chunk;
-    writeOk = remote->Write(std::string_view(buffer, chunk));
+    bool written = remote.Write(std::string_view(buffer, chunk));
     int32_t error = inet::LastError();
-    if (!*alive) return false;
-    if (!writeOk) ReportError(error);
-    if (!*alive) return false;
-  } while (writeOk && !cancelTransfer_);
-  bool result = writeOk && localOk && !cancelTransfer_;
-
-  local.Close();
-  bool closedOk = remote->Close();
-  int32_t closeError = inet::LastError();
-  if (!*alive) return false;
-  transferState_ = 0;
-  if (!localOk) {
-    RaiseErrorMsg("The local file ended before its announced length");
-    return false;
-  }
-  // The server's verdict comes when the upload is closed; an upload it refused has not succeeded.
-  if (result && !closedOk) {
-    ReportError(closeError);
-    return false;
-  }
-  return result;
+    if (!*alive) return Gone();
+    if (!written) return ReportError(error);
+  } while (!cancelTransfer_);
+  return {};
 }
 
-bool CFtp::ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer) {
-  if (!HaveSession()) return false;
+FtpOutcome CFtp::ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer) {
+  if (session_ == nullptr) return NoSession();
   auto alive = alive_;
   auto session = session_;
   inet::FindData found;
   auto search = session->FindFirstFile(RemoteFile, found, 0, 0);
-  if (search == nullptr) {
-    ReportError(inet::LastError());
-    return false;
-  }
+  if (search == nullptr) return ReportError(inet::LastError());
   search->Close();
   session->SetSizeCaps(limits_);
   auto remote = session->OpenFile(RemoteFile, inet::kGenericRead, inet::kTransferTypeAscii, 0);
-  if (remote == nullptr) {
-    ReportError(inet::LastError());
-    return false;
-  }
+  if (remote == nullptr) return ReportError(inet::LastError());
   // Read to the end: in ASCII mode the server may send more bytes than its listing shows.
   std::string text;
   bool ok = true;
@@ -406,40 +395,37 @@ bool CFtp::ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer) {
     if (!ok || bytesRead == 0) break;
     text.append(buffer, bytesRead);
   }
-  int32_t error = inet::LastError();
+  int32_t error = ok ? inet::kNoError : inet::LastError();
   if (ok) Buffer = text;
   remote->Close();
-  if (!*alive) return ok;
-  if (!ok) ReportError(error);
-  return ok;
+  if (!*alive) return OutcomeOf(error);
+  return ReportError(error);
 }
 
-bool CFtp::WriteAsciiFile(const std::string& RemoteFile, const std::string& Text) {
-  if (!HaveSession()) return false;
+FtpOutcome CFtp::WriteAsciiFile(const std::string& RemoteFile, const std::string& Text) {
+  if (session_ == nullptr) return NoSession();
   auto alive = alive_;
   auto session = session_;
   auto remote = session->OpenFile(RemoteFile, inet::kGenericWrite, inet::kTransferTypeAscii, statusContext_);
   if (remote == nullptr) {
     int32_t error = inet::LastError();
-    if (*alive) ReportError(error);
-    return false;
+    return *alive ? ReportError(error) : OutcomeOf(error);
   }
   bool written = remote->Write(Text);
-  if (!*alive) return false;
+  int32_t error = inet::LastError();
+  if (!*alive) return Gone();
+  FtpOutcome outcome = written ? FtpOutcome{} : OutcomeOf(error);
   bool closedOk = remote->Close();
   int32_t closeError = inet::LastError();
-  if (!*alive) return false;
-  if (written && !closedOk) {
-    ReportError(closeError);
-    return false;
-  }
-  return written;
+  if (!*alive) return Gone();
+  if (!outcome) return Conclude(outcome, false);
+  return ReportError(closedOk ? inet::kNoError : closeError);
 }
 
 // ---- directories
 
-bool CFtp::ListDir(const std::string& Pattern, bool NoCache) {
-  if (!HaveSession()) return false;
+FtpOutcome CFtp::ListDir(const std::string& Pattern, bool NoCache) {
+  if (session_ == nullptr) return NoSession();
   auto alive = alive_;
   auto session = session_;
   inet::SetLastError(inet::kNoError);
@@ -447,7 +433,7 @@ bool CFtp::ListDir(const std::string& Pattern, bool NoCache) {
   inet::FindData found;
   auto search = session->FindFirstFile(Pattern, found, NoCache ? inet::kFlagNoCacheWrite : 0, statusContext_);
   int32_t error = inet::LastError();
-  if (!*alive) return false;
+  if (!*alive) return Gone();
   files_.Clear();
   if (search != nullptr) {
     do {
@@ -457,56 +443,50 @@ bool CFtp::ListDir(const std::string& Pattern, bool NoCache) {
     } while (search->FindNextFile(found));
     error = inet::LastError();
     search->Close();
-    if (!*alive) return false;
+    if (!*alive) return Gone();
   }
-  if (error == inet::kErrorNoMoreFiles) return true;
-  ReportError(error);
-  return false;
+  return ReportError(error == inet::kErrorNoMoreFiles ? inet::kNoError : error);
 }
 
-bool CFtp::MakeDir(const std::string& DirectoryName) {
-  if (!HaveSession()) return false;
-  bool ok = std::shared_ptr(session_)->CreateDirectory(DirectoryName);
-  if (!ok) ReportError(inet::LastError());
-  return ok;
+FtpOutcome CFtp::MakeDir(const std::string& DirectoryName) {
+  if (session_ == nullptr) return NoSession();
+  std::shared_ptr(session_)->Command("MKD", DirectoryName);
+  return ReportError(inet::LastError());
 }
 
-bool CFtp::ChangeDir(const std::string& sPath) {
-  if (!HaveSession()) return false;
-  bool ok = std::shared_ptr(session_)->SetCurrentDirectory(sPath);
-  if (!ok) ReportError(inet::LastError());
-  return ok;
+FtpOutcome CFtp::ChangeDir(const std::string& sPath) {
+  if (session_ == nullptr) return NoSession();
+  std::shared_ptr(session_)->Command("CWD", sPath);
+  return ReportError(inet::LastError());
 }
 
 std::string CFtp::GetCurrDir() {
-  if (!HaveSession()) return "";
   std::string directory;
-  if (!std::shared_ptr(session_)->GetCurrentDirectory(directory)) {
-    ReportError(inet::LastError());
-    return "";
+  if (session_ == nullptr) {
+    NoSession();
+  } else {
+    std::shared_ptr(session_)->GetCurrentDirectory(directory);
+    if (!ReportError(inet::LastError())) directory.clear();
   }
   return CutAtNul(directory);
 }
 
-bool CFtp::DeleteFile(const std::string& sPath) {
-  if (!HaveSession()) return false;
-  bool ok = std::shared_ptr(session_)->DeleteFile(sPath);
-  if (!ok) ReportError(inet::LastError());
-  return ok;
+FtpOutcome CFtp::DeleteFile(const std::string& sPath) {
+  if (session_ == nullptr) return NoSession();
+  std::shared_ptr(session_)->Command("DELE", sPath);
+  return ReportError(inet::LastError());
 }
 
-bool CFtp::DeleteDir(const std::string& sPath) {
-  if (!HaveSession()) return false;
-  bool ok = std::shared_ptr(session_)->RemoveDirectory(sPath);
-  if (!ok) ReportError(inet::LastError());
-  return ok;
+FtpOutcome CFtp::DeleteDir(const std::string& sPath) {
+  if (session_ == nullptr) return NoSession();
+  std::shared_ptr(session_)->Command("RMD", sPath);
+  return ReportError(inet::LastError());
 }
 
-bool CFtp::RenFile(const std::string& sOldName, const std::string& sNewName) {
-  if (!HaveSession()) return false;
-  bool ok = std::shared_ptr(session_)->RenameFile(sOldName, sNewName);
-  if (!ok) ReportError(inet::LastError());
-  return ok;
+FtpOutcome CFtp::RenFile(const std::string& sOldName, const std::string& sNewName) {
+  if (session_ == nullptr) return NoSession();
+  std::shared_ptr(session_)->RenameFile(sOldName, sNewName);
+  return ReportError(inet::LastError());
 }
 
 // ---- status notifications
@@ -524,109 +504,97 @@ void CFtp::ProgressStep() {
   if (listener_ != nullptr) listener_->TransferProgress(percent, bytesReceived_, fileSize_);
 }
 
+namespace {
+
+// Notifications whose message is a fixed text, or the status text between a prefix and a suffix.
+struct StatusText {
+  int32_t status;
+  const char* prefix;
+  const char* suffix;
+  bool withText;
+};
+constexpr StatusText kStatusTexts[] = {
+    {inet::kStatusResolvingName, "Resolving address for '", "'", true},
+    {inet::kStatusNameResolved, "Address resolved: '", "'", true},
+    {inet::kStatusConnectingToServer, "Connecting to '", "'", true},
+    {inet::kStatusConnectedToServer, "Connected to '", "'", true},
+    {inet::kStatusRedirect, "Request redirected to ", "", true},
+    {inet::kStatusClosingConnection, "Closing connection...", "", false},
+    {inet::kStatusConnectionClosed, "Connection closed", "", false},
+    {inet::kStatusDetectingProxy, "Detecting proxy", "", false},
+    {inet::kStatusRequestComplete, "Request completed", "", false},
+    {inet::kStatusIntermediateResponse, "Receiving intermediate status message", "", false},
+};
+constexpr std::pair<int32_t, const char*> kStateChangeTexts[] = {
+    {1, "Connected state moved between secure and nonsecure site"},
+    {2, "Disconnected from network"},
+    {16, "Disconnected by user request"},
+    {256, "No network requests are being made (by Wininet)"},
+    {512, "Network requests are being made (by Wininet)"},
+};
+
+}  // namespace
+
 void CFtp::CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int32_t dwStatusInfoLength) {
-  auto alive = alive_;
-  auto text = [&] {
-    if (lpvStatusInfo == nullptr || dwStatusInfoLength <= 0) return std::string();
-    std::string raw(static_cast<const char*>(lpvStatusInfo), static_cast<size_t>(dwStatusInfoLength));
-    return CutAtNul(raw);
-  };
-  auto count = [&] {
-    int32_t value = 0;
-    if (lpvStatusInfo != nullptr && dwStatusInfoLength >= static_cast<int32_t>(sizeof value)) {
-      std::memcpy(&value, lpvStatusInfo, sizeof value);
-    }
-    return value;
-  };
-  bool moving = transferState_ == kDownloading || transferState_ == kUploading;
+  std::string text;
+  if (lpvStatusInfo != nullptr && dwStatusInfoLength > 0) {
+    text = CutAtNul(
+        std::string(static_cast<const char*>(lpvStatusInfo), static_cast<size_t>(dwStatusInfoLength)));
+  }
+  int32_t count = 0;
+  if (lpvStatusInfo != nullptr && dwStatusInfoLength >= static_cast<int32_t>(sizeof count)) {
+    std::memcpy(&count, lpvStatusInfo, sizeof count);
+  }
   std::string message;
-  switch (dwInternetStatus) {
-    case inet::kStatusResolvingName:
-      message = Concat({"Resolving address for '", text(), "'"});
-      break;
-    case inet::kStatusNameResolved:
-      message = Concat({"Address resolved: '", text(), "'"});
-      break;
-    case inet::kStatusConnectingToServer:
-      message = Concat({"Connecting to '", text(), "'"});
-      break;
-    case inet::kStatusConnectedToServer:
-      message = Concat({"Connected to '", text(), "'"});
-      break;
+  for (const auto& row : kStatusTexts) {
+    if (row.status == dwInternetStatus) message = Concat({row.prefix, row.withText ? text : "", row.suffix});
+  }
+  if (dwInternetStatus == inet::kStatusStateChange) {
+    for (const auto& [state, stateText] : kStateChangeTexts) {
+      if (state == count) message = stateText;
+    }
+  }
+  auto alive = alive_;
+  if (!CountedStatus(dwInternetStatus, count, message) || !*alive) return;
+  if (!message.empty()) RaiseStatusMsg(message);
+}
+
+bool CFtp::CountedStatus(int32_t status, int32_t count, std::string& message) {
+  auto alive = alive_;
+  bool moving = transferState_ == kDownloading || transferState_ == kUploading;
+  auto chatty = [&](std::initializer_list<std::string_view> pieces) {
+    if (showAllMessages_) message = Concat(pieces);
+  };
+  std::string number = std::to_string(count);
+  switch (status) {
     case inet::kStatusSendingRequest:
-      if (moving) {
-        ProgressStep();
-        if (!*alive) return;
-      } else if (showAllMessages_) {
-        message = Concat({"Sending request: ", std::to_string(count()), " bytes"});
-      }
+      if (!moving) chatty({"Sending request: ", number, " bytes"});
+      if (moving) ProgressStep();
       break;
     case inet::kStatusRequestSent:
-      if (transferState_ == kUploading) sentCount_ = count();
-      if (showAllMessages_) message = Concat({"Request sent: ", std::to_string(count()), " bytes"});
+      if (transferState_ == kUploading) sentCount_ = count;
+      chatty({"Request sent: ", number, " bytes"});
       break;
     case inet::kStatusReceivingResponse:
-      if (showAllMessages_) message = "Waiting for response...";
+      chatty({"Waiting for response..."});
       break;
     case inet::kStatusResponseReceived:
-      bytesReceived_ += count();
-      if (transferState_ != kDownloading && showAllMessages_) {
-        message = Concat({"Response received: ", std::to_string(count()), " bytes"});
-      }
-      break;
-    case inet::kStatusClosingConnection:
-      message = "Closing connection...";
-      break;
-    case inet::kStatusConnectionClosed:
-      message = "Connection closed";
+      bytesReceived_ += count;
+      if (transferState_ != kDownloading) chatty({"Response received: ", number, " bytes"});
       break;
     case inet::kStatusHandleCreated:
-      if (showAllMessages_) message = Concat({"Handle created: ", std::to_string(count())});
+      chatty({"Handle created: ", number});
       break;
     case inet::kStatusHandleClosing:
-      if (showAllMessages_) message = "Handle closed";
-      if (moving) {
-        transferState_ = 0;
-        if (listener_ != nullptr) listener_->TransferCompleted();
-        if (!*alive) return;
-        bytesReceived_ = 0;
-      }
-      break;
-    case inet::kStatusDetectingProxy:
-      message = "Detecting proxy";
-      break;
-    case inet::kStatusRequestComplete:
-      message = "Request completed";
-      break;
-    case inet::kStatusRedirect:
-      message = Concat({"Request redirected to ", text()});
-      break;
-    case inet::kStatusIntermediateResponse:
-      message = "Receiving intermediate status message";
-      break;
-    case inet::kStatusStateChange:
-      switch (count()) {
-        case 1:
-          message = "Connected state moved between secure and nonsecure site";
-          break;
-        case 2:
-          message = "Disconnected from network";
-          break;
-        case 16:
-          message = "Disconnected by user request";
-          break;
-        case 256:
-          message = "No network requests are being made (by Wininet)";
-          break;
-        case 512:
-          message = "Network requests are being made (by Wininet)";
-          break;
-        default:
-          break;
-      }
+      chatty({"Handle closed"});
+      if (!moving) break;
+      transferState_ = 0;
+      if (listener_ != nullptr) listener_->TransferCompleted();
+      if (!*alive) return false;
+      bytesReceived_ = 0;
       break;
     default:
       break;
   }
-  if (!message.empty()) RaiseStatusMsg(message);
+  return *alive;
 }

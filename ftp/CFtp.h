@@ -1,16 +1,26 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "Settings.h"
 #include "ftp/CFtpFiles.h"
 #include "ftp/FtpBackend.h"
 #include "ftp/FtpLimits.h"
 #include "ftp/IInetStatus.h"
+
+// What one CFtp call came to: code 0, or the error code (InetCodes.h) and the text ErrorMsg carries for
+// it (also for failures that raise no event: a cancelled chunked transfer, a failed existence check).
+struct FtpOutcome {
+  int32_t code = 0;
+  std::string text;
+  operator bool() const { return code == 0; }  // NOLINT: the calls were bool before
+};
 
 // Receives the events of one CFtp object. All four are delivered synchronously, inside the CFtp call in
 // progress, on the caller's thread. A handler may call the same CFtp again (start the next transfer from
@@ -25,11 +35,13 @@ class CFtpListener {
   virtual void TransferCompleted() = 0;
 };
 
-// One FTP session. Every operation blocks until it is done (each wait is bounded, see FtpLimits) and
-// reports failure through the listener's ErrorMsg with a text beginning with "!" (local file problems in
-// the chunked transfers without it), returning false or an empty string; nothing throws except
-// CFtpFiles::Item. Remote names and all texts are Windows-1252 bytes, sent to the server unchanged; local
-// files are paths. Not copyable; destroying the object closes its connection. Single-threaded.
+// One FTP session. Every operation blocks until it is done (each wait is bounded, see FtpLimits), returns
+// its outcome (LastOutcome() for those that return something else) and reports a failure through the
+// listener's ErrorMsg with the outcome's text, which begins with "!" (local file problems in the chunked
+// transfers without it); nothing throws except CFtpFiles::Item. A call whose event handler destroyed
+// the object returns an outcome of its own, not the object's. Remote names and all texts are Windows-1252
+// bytes, sent to the server unchanged; local files are paths. Not copyable; destroying the object closes its
+// connection. Each object belongs to the thread that uses it; objects on different threads are independent.
 class CFtp : public IInetStatus {
  public:
   CFtp();
@@ -55,6 +67,15 @@ class CFtp : public IInetStatus {
   // empty means the system's authorities. New objects start with the environment variable
   // VIMO_FTP_CA_FILE (how the demo trusts its self-signed certificate).
   void SetTlsAuthorities(const std::filesystem::path& caFile) { caFile_ = caFile; }
+  // Whether the next Connect may log in without TLS (new objects: ReadFtpTls()). Even if it may, a server
+  // that once completed TLS with this copy must do so again: `memory` keeps them, one "host:port" a line
+  // (new objects: "Data/tls-servers.txt" in the program folder).
+  void SetTls(FtpTls tls) { tls_ = tls; }
+  void SetTlsMemory(const std::filesystem::path& memory) { tlsMemory_ = memory; }
+  // A second session of the same account takes these over (with the port, host and login).
+  FtpTls Tls() const { return tls_; }
+  const std::filesystem::path& TlsMemory() const { return tlsMemory_; }
+  const std::filesystem::path& TlsAuthorities() const { return caFile_; }
 
   bool IsConnected() const { return session_ != nullptr; }
   CFtpFiles& Files() { return files_; }
@@ -80,39 +101,40 @@ class CFtp : public IInetStatus {
   bool CancelTransfer() const { return cancelTransfer_; }
   void CancelTransfer(bool bln) { cancelTransfer_ = bln; }
 
-  // The server's last reply (of any session in this program), or "" if there is none.
+  const FtpOutcome& LastOutcome() const { return lastOutcome_; }  // success before the first call
+  // The server's last reply (of any session on this thread), or "" if there is none.
   std::string LastResponseInfo() const;
 
   // Empty arguments keep the stored values. An empty user name logs in as "anonymous" with the password
   // "guest", replacing any given password. A proxy name of blanks only means direct access.
-  bool Connect(const std::string& RemoteHost = "", const std::string& UserName = "",
-               const std::string& Password = "", const std::string& ProxyName = "");
-  void CloseConnection();
+  FtpOutcome Connect(const std::string& RemoteHost = "", const std::string& UserName = "",
+                     const std::string& Password = "", const std::string& ProxyName = "");
+  FtpOutcome CloseConnection();
 
   // Whether the server lists the name. A search that fails for any other reason than "no such name"
   // (a broken connection, say) answers true. Reports nothing except a missing session.
   bool FileExist(const std::string& sFileName);
   // Whole-file transfers. GetFile replaces the local file only once the whole file has arrived.
-  bool GetFile(const std::string& sRemoteFile, const std::filesystem::path& sLocalFile,
-               bool FailIfExists = false);
-  bool PutFile(const std::filesystem::path& sLocalFile, const std::string& sFileName);
+  FtpOutcome GetFile(const std::string& sRemoteFile, const std::filesystem::path& sLocalFile,
+                     bool FailIfExists = false);
+  FtpOutcome PutFile(const std::filesystem::path& sLocalFile, const std::string& sFileName);
   // Transfers in 1024-byte pieces, running the event pump between pieces and stopping when CancelTransfer
   // is set (DownloadFile never clears it; UploadFile clears it when the upload starts). A download that
   // fails or is cancelled leaves what it got in the local file.
-  bool DownloadFile(const std::string& RemoteFile, const std::filesystem::path& LocalFile);
-  bool UploadFile(const std::filesystem::path& LocalFile, const std::string& RemoteFile);
+  FtpOutcome DownloadFile(const std::string& RemoteFile, const std::filesystem::path& LocalFile);
+  FtpOutcome UploadFile(const std::filesystem::path& LocalFile, const std::string& RemoteFile);
   // Small text files in ASCII mode, into or out of a string.
-  bool ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer);
-  bool WriteAsciiFile(const std::string& RemoteFile, const std::string& Text);
+  FtpOutcome ReadAsciiFile(const std::string& RemoteFile, std::string& Buffer);
+  FtpOutcome WriteAsciiFile(const std::string& RemoteFile, const std::string& Text);
 
   // Refills Files() with the entries matching Pattern (empty: the current directory).
-  bool ListDir(const std::string& Pattern = "", bool NoCache = false);
-  bool MakeDir(const std::string& DirectoryName);
-  bool ChangeDir(const std::string& sPath);
+  FtpOutcome ListDir(const std::string& Pattern = "", bool NoCache = false);
+  FtpOutcome MakeDir(const std::string& DirectoryName);
+  FtpOutcome ChangeDir(const std::string& sPath);
   std::string GetCurrDir();
-  bool DeleteFile(const std::string& sPath);
-  bool DeleteDir(const std::string& sPath);
-  bool RenFile(const std::string& sOldName, const std::string& sNewName);
+  FtpOutcome DeleteFile(const std::string& sPath);
+  FtpOutcome DeleteDir(const std::string& sPath);
+  FtpOutcome RenFile(const std::string& sOldName, const std::string& sNewName);
 
   // The backend's status notifications for this object's requests; turns them into events.
   void CallbackFunc(int32_t dwInternetStatus, const void* lpvStatusInfo, int32_t dwStatusInfoLength) override;
@@ -125,13 +147,24 @@ class CFtp : public IInetStatus {
   static std::string ProxyListFor(const std::string& proxyName, int16_t port);
 
  private:
-  // Raises "!No session" and answers false when there is no session.
-  bool HaveSession();
-  void ReportError(int32_t code);
+  // The outcome for an error code of the backend, its text from the error table or the server's reply.
+  static FtpOutcome OutcomeOf(int32_t code);
+  // An event handler destroyed the object: the call ends without touching it.
+  static FtpOutcome Gone();
+  // Keeps the outcome as the last one and raises ErrorMsg for a failure (when `raise`); returns it. The
+  // object may be gone when this returns.
+  FtpOutcome Conclude(FtpOutcome outcome, bool raise = true);
+  FtpOutcome ReportError(int32_t code);
+  FtpOutcome NoSession();
+  FtpOutcome ReceivePieces(inet::FtpFileHandle& remote, std::FILE* file, int& localError);
+  FtpOutcome SendPieces(inet::FtpFileHandle& remote, std::FILE* file, uintmax_t length, bool& localOk);
   void RaiseErrorMsg(const std::string& text);
   void RaiseStatusMsg(const std::string& text);
   void LookupExpectedSize(const std::string& remoteName);
   void ProgressStep();
+  // The side of a notification that counts or ends a transfer; sets the chatty messages. False when
+  // an event handler destroyed the object.
+  bool CountedStatus(int32_t status, int32_t count, std::string& message);
 
   std::shared_ptr<inet::FtpSession> session_;
   std::optional<inet::InternetSettings> internet_;
@@ -150,11 +183,14 @@ class CFtp : public IInetStatus {
   bool showAllMessages_ = false;
   bool cancelTransfer_ = false;
   int32_t sentCount_ = 0;
+  FtpOutcome lastOutcome_;
 
   CFtpListener* listener_ = nullptr;
   std::function<void()> pump_;
   FtpLimits limits_;
   std::filesystem::path caFile_;
+  FtpTls tls_;
+  std::filesystem::path tlsMemory_ = kTlsMemoryFile;
   // Cleared by the destructor, so that a call whose event handler destroyed the object can tell.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

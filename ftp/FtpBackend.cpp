@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -20,14 +21,17 @@
 #include <unistd.h>
 #endif
 
+#include "ftp/FtpReply.h"
 #include "ftp/InetCodes.h"
 
 namespace inet {
 namespace {
 
-int32_t g_lastError = 0;
-std::string g_lastResponse;
-uintptr_t g_nextHandleId = 1;
+// Like the platform's, the last error and reply belong to the calling thread; sessions on different
+// threads do not share them.
+thread_local int32_t g_lastError = 0;
+thread_local std::string g_lastResponse;
+std::atomic<uintptr_t> g_nextHandleId{1};
 
 uintptr_t NewHandleId() {
   return g_nextHandleId++;
@@ -89,15 +93,52 @@ int32_t LocalErrorFromErrno(int error, bool creating) {
   }
 }
 
-// The reply code of a complete reply text, 0 if there is none.
-int ReplyCode(const std::string& reply) {
-  if (reply.size() < 3) return 0;
-  int code = 0;
-  for (int i = 0; i < 3; ++i) {
-    if (reply[i] < '0' || reply[i] > '9') return 0;
-    code = code * 10 + (reply[i] - '0');
+// libcurl's results that stand for one error of ours, whatever the server said before.
+constexpr std::pair<CURLcode, int32_t> kOwnErrors[] = {
+    {CURLE_OK, kNoError},
+    {CURLE_USE_SSL_FAILED, kErrorSecureChannel},  // a server that will not speak TLS when it must
+    {CURLE_ABORTED_BY_CALLBACK, kErrorOperationCancelled},
+    {CURLE_WRITE_ERROR, kErrorWriteFault},
+    {CURLE_READ_ERROR, kErrorReadFault},
+};
+// Those that a negative reply before them explains better.
+constexpr std::pair<CURLcode, int32_t> kTransportErrors[] = {
+    {CURLE_PEER_FAILED_VERIFICATION, kErrorInvalidCertificateAuthority},
+    {CURLE_SSL_CACERT_BADFILE, kErrorInvalidCertificateAuthority},
+    {CURLE_SSL_CONNECT_ERROR, kErrorSecureChannel},
+    {CURLE_UNSUPPORTED_PROTOCOL, kErrorUnrecognizedScheme},
+    {CURLE_URL_MALFORMAT, kErrorInvalidUrl},
+    {CURLE_COULDNT_RESOLVE_PROXY, kErrorNameNotResolved},
+    {CURLE_COULDNT_RESOLVE_HOST, kErrorNameNotResolved},
+    {CURLE_COULDNT_CONNECT, kErrorCannotConnect},
+    {CURLE_OPERATION_TIMEDOUT, kErrorTimeout},
+    {CURLE_FTP_ACCEPT_TIMEOUT, kErrorTimeout},
+    {CURLE_OUT_OF_MEMORY, kErrorNotEnoughMemory},
+    {CURLE_PROXY, kErrorInvalidProxyRequest},
+    {CURLE_SEND_ERROR, kErrorConnectionAborted},
+    {CURLE_RECV_ERROR, kErrorConnectionAborted},
+    {CURLE_GOT_NOTHING, kErrorConnectionAborted},
+    {CURLE_PARTIAL_FILE, kErrorConnectionAborted},
+    {CURLE_WEIRD_SERVER_REPLY, kErrorConnectionAborted},
+    {CURLE_FTP_ACCEPT_FAILED, kErrorConnectionAborted},
+    {CURLE_FTP_CANT_GET_HOST, kErrorConnectionAborted},
+};
+
+// Our error for libcurl's result of a request, given the server's last reply code and the local file
+// error of the request (0 if none).
+int32_t ErrorForResult(CURLcode code, int lastReplyCode, int32_t localError) {
+  for (auto [result, error] : kOwnErrors) {
+    if (result != code) continue;
+    bool local = code == CURLE_WRITE_ERROR || code == CURLE_READ_ERROR;
+    return local && localError != 0 ? localError : error;
   }
-  return code;
+  // A server that turns us away (421 Too many connections, 530) says why; that is the error, not the
+  // silence or the hang-up that follows it.
+  if (lastReplyCode >= 400) return kErrorExtended;
+  for (auto [result, error] : kTransportErrors) {
+    if (result == code) return error;
+  }
+  return kErrorInternal;
 }
 
 // How long a closing session waits for the server to answer its goodbye (the shortest libcurl allows).
@@ -110,6 +151,10 @@ constexpr auto kBusyPause = std::chrono::milliseconds(150);
 // How much of a download closed early is read on and dropped to keep the connection.
 constexpr uint64_t kDrainBytes = 256 * 1024;
 constexpr auto kDrainTime = std::chrono::seconds(2);
+
+std::string CommandLine(std::string_view verb, std::string_view argument) {
+  return std::string(verb) + " " + std::string(argument);
+}
 
 long WholeSeconds(std::chrono::milliseconds duration) {
   auto seconds = (duration.count() + 999) / 1000;
@@ -140,8 +185,45 @@ bool GetLastResponseInfo(std::string& text, size_t bufferLength) {
   return true;
 }
 
-// Everything a session needs while libcurl runs; the callbacks see it through their user pointer.
-struct FtpSession::State {
+// What one call goes through (a piecewise transfer is one call, from its opening to its closing). Every
+// call starts from a fresh value.
+struct CallState {
+  uintptr_t context = 0;
+  bool requesting = false;  // past libcurl's connect phase: sockets opened now are data connections
+  bool resolvingReported = false;
+  bool resolvedReported = false;
+  bool greetingPending = false;
+  std::string controlAddress;
+  FtpReplyReader replies;
+  int lastReplyCode = 0;
+  bool transferAccepted = false;
+  bool countDataAsRequests = false;
+  uintptr_t transferHandleId = 0;
+  int32_t localError = 0;
+  uint64_t downloaded = 0;
+  const char* capExceeded = nullptr;  // what went past its cap in this call
+  uint64_t overflow = 0;
+  std::chrono::steady_clock::time_point overflowStart;
+  std::vector<std::pair<int, std::string>> requestReplies;  // those after the login, in order
+
+  // Where data goes and comes from.
+  std::FILE* localFile = nullptr;
+  std::string* textSink = nullptr;
+  bool writing = false;
+  std::string received;  // remote file opened for reading; bytes before receivedOffset are taken
+  size_t receivedOffset = 0;
+  std::string pending;  // remote file opened for writing
+  size_t pendingOffset = 0;
+  bool endOfUpload = false;
+  bool discarding = false;  // a download closed before its end reads on to keep the connection
+  uint64_t discarded = 0;
+  bool transferDone = false;
+  CURLcode transferResult = CURLE_OK;
+};
+
+// A session's connection as libcurl's callbacks see it (through their user pointer): what the session
+// holds, and what its callbacks make of the dialogue and the data.
+struct Wire {
   InternetSettings internet;
   SessionSettings settings;
   CURL* easy = nullptr;
@@ -151,57 +233,19 @@ struct FtpSession::State {
   bool loggedIn = false;
   bool connectionLost = false;
   bool pieceOpen = false;  // a remote file is open for reading or writing
-  bool authTlsSent = false;
-  bool tlsActive = false;   // the server took AUTH TLS: the session runs encrypted
-  bool discarding = false;  // a download closed before its end reads on to keep the connection
-  uint64_t discarded = 0;
+  bool tlsActive = false;  // the server took AUTH TLS: the session runs encrypted
   uint64_t downloadCap = 0;
-  uint64_t downloaded = 0;
-  const char* capExceeded = nullptr;  // what went past its cap in this call
-  uint64_t overflow = 0;
-  std::chrono::steady_clock::time_point overflowStart;
   std::chrono::steady_clock::time_point lastPump;
-  // The commands of RunCommands and the replies each got.
-  std::vector<std::string> quoteCommands;
-  size_t quoteSent = 0;
-  bool awaitingQuoteReply = false;
-  std::vector<std::pair<int, std::string>> quoteReplies;
   uintptr_t handleId = 0;
-  uintptr_t context = 0;  // context of the call in progress
   bool busy = false;
   bool closed = false;
   bool closeRequested = false;
   bool silent = false;  // no notifications while tearing the connection down
-
-  // The dialogue of the call in progress.
-  bool beforeFirstCommand = true;
-  bool resolvingReported = false;
-  bool resolvedReported = false;
-  bool greetingPending = false;
-  std::string controlAddress;
-  std::string reply;
-  size_t replyBytes = 0;
-  int lastReplyCode = 0;
-  bool transferAccepted = false;
-  bool countDataAsRequests = false;
-  bool writing = false;
-  uintptr_t transferHandleId = 0;
-  int32_t localError = 0;
-
-  // Where data goes and comes from.
-  std::FILE* localFile = nullptr;
-  std::string* textSink = nullptr;
-  std::string received;  // remote file opened for reading; bytes before receivedOffset are taken
-  size_t receivedOffset = 0;
-  std::string pending;  // remote file opened for writing
-  size_t pendingOffset = 0;
-  bool endOfUpload = false;
-  bool transferDone = false;
-  CURLcode transferResult = CURLE_OK;
+  CallState call;
 
   void Notify(int32_t status, const void* info, int32_t length) {
     if (silent || internet.callback == nullptr) return;
-    internet.callback(handleId, context, status, info, length);
+    internet.callback(handleId, call.context, status, info, length);
   }
   void NotifyCount(int32_t status, int32_t count) { Notify(status, &count, sizeof count); }
   void NotifyText(int32_t status, const std::string& text) {
@@ -211,86 +255,58 @@ struct FtpSession::State {
 
   void BeginCall(uintptr_t callContext) {
     busy = true;
-    context = callContext;
-    beforeFirstCommand = true;
-    resolvingReported = false;
-    resolvedReported = false;
-    greetingPending = false;
-    reply.clear();
-    replyBytes = 0;
-    lastReplyCode = 0;
-    transferAccepted = false;
-    countDataAsRequests = false;
-    transferHandleId = 0;
-    localError = 0;
-    localFile = nullptr;
-    textSink = nullptr;
-    downloaded = 0;
-    capExceeded = nullptr;
-    quoteCommands.clear();
-    quoteSent = 0;
-    awaitingQuoteReply = false;
-    quoteReplies.clear();
+    call = CallState{};
+    call.context = callContext;
   }
 
-  void OnReplyLine(const char* data, size_t size) {
-    if (greetingPending) {
-      greetingPending = false;
-      NotifyText(kStatusConnectedToServer, controlAddress);
+  void OnReplyLine(std::string_view line) {
+    if (call.greetingPending) {
+      call.greetingPending = false;
+      NotifyText(kStatusConnectedToServer, call.controlAddress);
       NotifyEmpty(kStatusReceivingResponse);
     }
-    beforeFirstCommand = false;
-    bool firstLine = reply.empty();
-    reply.append(data, size);
-    replyBytes += size;
-    // A reply ends with the line "ddd text"; "ddd-" opens a reply of several lines.
-    std::string_view line(data, size);
-    bool final = line.size() >= 3 && ReplyCode(std::string(line.substr(0, 3))) != 0 &&
-                 (line.size() == 3 || line[3] != '-');
-    if (!final || (!firstLine && line.substr(0, 3) != std::string_view(reply).substr(0, 3))) return;
-    g_lastResponse = reply;
-    lastReplyCode = ReplyCode(reply);
-    if (authTlsSent && lastReplyCode == 234) tlsActive = true;
-    if (awaitingQuoteReply) {
-      awaitingQuoteReply = false;
-      quoteReplies.emplace_back(lastReplyCode, reply);
+    if (!call.replies.Feed(line)) return;
+    g_lastResponse = call.replies.Text();
+    call.lastReplyCode = call.replies.Code();
+    // 234 answers AUTH only: the control connection turns to TLS now.
+    if (call.lastReplyCode == 234) tlsActive = true;
+    // Past the login a request of plain commands hears only the replies to them.
+    if (call.requesting) call.requestReplies.emplace_back(call.lastReplyCode, call.replies.Text());
+    if (call.lastReplyCode >= 100 && call.lastReplyCode < 200 && !call.transferAccepted) {
+      call.transferAccepted = true;
+      if (call.transferHandleId != 0) {
+        NotifyCount(kStatusHandleCreated, static_cast<int32_t>(call.transferHandleId));
+      }
     }
-    int32_t bytes = static_cast<int32_t>(replyBytes);
-    reply.clear();
-    replyBytes = 0;
-    if (lastReplyCode >= 100 && lastReplyCode < 200 && !transferAccepted) {
-      transferAccepted = true;
-      if (transferHandleId != 0) NotifyCount(kStatusHandleCreated, static_cast<int32_t>(transferHandleId));
-    }
-    NotifyCount(kStatusResponseReceived, bytes);
+    NotifyCount(kStatusResponseReceived, static_cast<int32_t>(call.replies.Bytes()));
   }
 
-  static int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+  // Every line the server sends on the control connection arrives here, as libcurl documents.
+  static size_t OnHeader(char* data, size_t, size_t size, void* user) {
+    static_cast<Wire*>(user)->OnReplyLine(std::string_view(data, size));
+    return size;
+  }
+
+  // libcurl has its control connection (logged in, or reused) and starts the request: every socket it
+  // opens from here on is a data connection.
+  static int OnRequestStart(void* user, char*, char*, int, int) {
+    static_cast<Wire*>(user)->call.requesting = true;
+    return CURL_PREREQFUNC_OK;
+  }
+
+  static int OnDebug(CURL*, curl_infotype type, char*, size_t size, void* user) {
+    auto* self = static_cast<Wire*>(user);
     int32_t count = static_cast<int32_t>(size);
     switch (type) {
       case CURLINFO_HEADER_OUT:
-        self->beforeFirstCommand = false;
-        self->authTlsSent = std::string_view(data, size).substr(0, 8) == "AUTH TLS";
-        if (self->quoteSent < self->quoteCommands.size()) {
-          std::string_view sent(data, size);
-          while (!sent.empty() && (sent.back() == '\n' || sent.back() == '\r')) sent.remove_suffix(1);
-          if (sent == std::string_view(self->quoteCommands[self->quoteSent]).substr(1)) {
-            ++self->quoteSent;
-            self->awaitingQuoteReply = true;
-          }
-        }
         self->NotifyCount(kStatusSendingRequest, count);
         self->NotifyCount(kStatusRequestSent, count);
         self->NotifyEmpty(kStatusReceivingResponse);
         break;
-      case CURLINFO_HEADER_IN:
-        self->OnReplyLine(data, size);
-        break;
       case CURLINFO_DATA_IN:
         self->NotifyCount(kStatusResponseReceived, count);
         // Each block of a file download is followed by the request for the next one.
-        if (self->countDataAsRequests) self->NotifyCount(kStatusSendingRequest, 0);
+        if (self->call.countDataAsRequests) self->NotifyCount(kStatusSendingRequest, 0);
         break;
       case CURLINFO_DATA_OUT:
         self->NotifyCount(kStatusSendingRequest, count);
@@ -303,18 +319,9 @@ struct FtpSession::State {
   }
 
   static curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
-    auto* self = static_cast<State*>(user);
-    int port = 0;
-    if (address->family == AF_INET) {
-      port = ntohs(reinterpret_cast<sockaddr_in*>(&address->addr)->sin_port);
-    } else if (address->family == AF_INET6) {
-      port = ntohs(reinterpret_cast<sockaddr_in6*>(&address->addr)->sin6_port);
-    }
-    bool viaProxy = self->internet.accessType == kOpenTypeProxy;
-    // Data connections go to (or listen on) other ports than the server's; through a proxy every
-    // connection goes to the proxy, and only the moment tells them apart.
-    bool control = viaProxy ? self->beforeFirstCommand : port == self->settings.port;
-    if (control && self->loggedIn && (!viaProxy || !self->pieceOpen)) {
+    auto* self = static_cast<Wire*>(user);
+    bool control = !self->call.requesting;
+    if (control && self->loggedIn) {
       // The session's connection is gone; making a new one would land in the login folder unnoticed.
       self->connectionLost = true;
       return CURL_SOCKET_BAD;
@@ -327,14 +334,14 @@ struct FtpSession::State {
     } else if (address->family == AF_INET6) {
       inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&address->addr)->sin6_addr, text, sizeof text);
     }
-    self->controlAddress = text;
-    if (!self->resolvedReported) {
-      self->resolvedReported = true;
-      if (!self->resolvingReported) self->NotifyText(kStatusResolvingName, self->settings.host);
-      self->NotifyText(kStatusNameResolved, self->controlAddress);
+    self->call.controlAddress = text;
+    if (!self->call.resolvedReported) {
+      self->call.resolvedReported = true;
+      if (!self->call.resolvingReported) self->NotifyText(kStatusResolvingName, self->settings.host);
+      self->NotifyText(kStatusNameResolved, self->call.controlAddress);
     }
-    self->NotifyText(kStatusConnectingToServer, self->controlAddress);
-    self->greetingPending = true;
+    self->NotifyText(kStatusConnectingToServer, self->call.controlAddress);
+    self->call.greetingPending = true;
     return socket;
   }
 
@@ -344,7 +351,7 @@ struct FtpSession::State {
   }
 
   static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     return self->closeRequested ? 1 : 0;
   }
 
@@ -353,80 +360,83 @@ struct FtpSession::State {
   // to keep the bytes, and sets `stop` when the transfer must end now.
   bool Keep(size_t size, uint64_t taken, uint64_t cap, const char* what, bool& stop) {
     stop = false;
-    if (capExceeded == nullptr && taken + size <= cap) return true;
-    if (capExceeded == nullptr) {
-      capExceeded = what;
-      overflowStart = std::chrono::steady_clock::now();
-      overflow = 0;
+    if (call.capExceeded == nullptr && taken + size <= cap) return true;
+    if (call.capExceeded == nullptr) {
+      call.capExceeded = what;
+      call.overflowStart = std::chrono::steady_clock::now();
+      call.overflow = 0;
     }
-    overflow += size;
-    stop = overflow > kDrainBytes || std::chrono::steady_clock::now() - overflowStart > kDrainTime;
+    call.overflow += size;
+    stop = call.overflow > kDrainBytes || std::chrono::steady_clock::now() - call.overflowStart > kDrainTime;
     return false;
   }
 
   static size_t WriteToFile(char* data, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     bool stop = false;
-    bool keep = self->Keep(size, self->downloaded, self->downloadCap, "download", stop);
+    bool keep = self->Keep(size, self->call.downloaded, self->downloadCap, "download", stop);
     if (stop) return 0;
     if (!keep) return size;
-    self->downloaded += size;
-    if (std::fwrite(data, 1, size, self->localFile) != size) {
-      self->localError = LocalErrorFromErrno(errno, true);
+    self->call.downloaded += size;
+    if (std::fwrite(data, 1, size, self->call.localFile) != size) {
+      self->call.localError = LocalErrorFromErrno(errno, true);
       return 0;
     }
     return size;
   }
 
   static size_t ReadFromFile(char* buffer, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
-    size_t read = std::fread(buffer, 1, size, self->localFile);
-    if (read == 0 && std::ferror(self->localFile)) {
-      self->localError = kErrorReadFault;
+    auto* self = static_cast<Wire*>(user);
+    size_t read = std::fread(buffer, 1, size, self->call.localFile);
+    if (read == 0 && std::ferror(self->call.localFile)) {
+      self->call.localError = kErrorReadFault;
       return CURL_READFUNC_ABORT;
     }
     return read;
   }
 
   static size_t WriteToText(char* data, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Wire*>(user);
     bool stop = false;
     bool keep =
-        self->Keep(size, self->textSink->size(), self->settings.limits.maxListingBytes, "listing", stop);
+        self->Keep(size, self->call.textSink->size(), self->settings.limits.maxListingBytes, "listing", stop);
     if (stop) return 0;
-    if (keep) self->textSink->append(data, size);
+    if (keep) self->call.textSink->append(data, size);
     return size;
   }
 
   static size_t WriteToReceived(char* data, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
-    if (self->discarding) {
-      self->discarded += size;
+    auto* self = static_cast<Wire*>(user);
+    if (self->call.discarding) {
+      self->call.discarded += size;
       return size;
     }
     bool stop = false;
-    bool keep = self->Keep(size, self->downloaded, self->downloadCap, "download", stop);
+    bool keep = self->Keep(size, self->call.downloaded, self->downloadCap, "download", stop);
     if (stop) return 0;
     if (!keep) return size;
-    self->downloaded += size;
-    self->received.append(data, size);
+    self->call.downloaded += size;
+    self->call.received.append(data, size);
     return size;
   }
 
   static size_t ReadFromPending(char* buffer, size_t, size_t size, void* user) {
-    auto* self = static_cast<State*>(user);
-    size_t left = self->pending.size() - self->pendingOffset;
-    if (left == 0) return self->endOfUpload ? 0 : CURL_READFUNC_PAUSE;
+    auto* self = static_cast<Wire*>(user);
+    size_t left = self->call.pending.size() - self->call.pendingOffset;
+    if (left == 0) return self->call.endOfUpload ? 0 : CURL_READFUNC_PAUSE;
     size_t take = std::min(left, size);
-    std::memcpy(buffer, self->pending.data() + self->pendingOffset, take);
-    self->pendingOffset += take;
-    if (self->pendingOffset == self->pending.size()) {
-      self->pending.clear();
-      self->pendingOffset = 0;
+    std::memcpy(buffer, self->call.pending.data() + self->call.pendingOffset, take);
+    self->call.pendingOffset += take;
+    if (self->call.pendingOffset == self->call.pending.size()) {
+      self->call.pending.clear();
+      self->call.pendingOffset = 0;
     }
     return take;
   }
+};
 
+// Everything a session needs while libcurl runs: the wire, and how requests are set up and driven on it.
+struct FtpSession::State : Wire {
   // Resets the easy handle (its connection stays) and points it at `remotePath` on the server.
   void Prepare(std::string_view remotePath) {
     curl_easy_reset(easy);
@@ -437,16 +447,20 @@ struct FtpSession::State {
     curl_easy_setopt(easy, CURLOPT_USERNAME, settings.user.c_str());
     curl_easy_setopt(easy, CURLOPT_PASSWORD, settings.password.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &State::OnDebug);
-    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &State::OnOpenSocket);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &State::OnCloseSocket);
-    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Wire::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, static_cast<Wire*>(this));
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Wire::OnRequestStart);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, static_cast<Wire*>(this));
+    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);  // the commands and data counts come as debug output
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Wire::OnDebug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, static_cast<Wire*>(this));
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Wire::OnOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, static_cast<Wire*>(this));
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Wire::OnCloseSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, static_cast<Wire*>(this));
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &State::OnProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Wire::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, static_cast<Wire*>(this));
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(settings.limits.connectTimeout.count()));
     long stallSeconds = WholeSeconds(settings.limits.stallTimeout);
@@ -482,74 +496,22 @@ struct FtpSession::State {
     curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 1L);
   }
 
-  void SetTransferType(curl_slist*& commands, int32_t flags) {
+  void SetTransferType(int32_t flags) {
     // libcurl's own ASCII mode rewrites line ends; our files are already in wire form, so curl moves
     // bytes in binary and only the server is told the type.
-    commands = curl_slist_append(commands, (flags & 3) == kTransferTypeAscii ? "TYPE A" : "TYPE I");
-    curl_easy_setopt(easy, CURLOPT_PREQUOTE, commands);
+    static curl_slist* const kAscii = curl_slist_append(nullptr, "TYPE A");
+    static curl_slist* const kBinary = curl_slist_append(nullptr, "TYPE I");
+    curl_easy_setopt(easy, CURLOPT_PREQUOTE, (flags & 3) == kTransferTypeAscii ? kAscii : kBinary);
   }
 
   int32_t ErrorFromCurl(CURLcode code) {
     if (connectionLost) return kErrorConnectionAborted;
-    if (capExceeded != nullptr) {
-      g_lastResponse = std::string("The server sent more than this ") + capExceeded +
+    if (call.capExceeded != nullptr) {
+      g_lastResponse = std::string("The server sent more than this ") + call.capExceeded +
                        " may hold; the transfer was stopped.\r\n";
       return kErrorExtended;
     }
-    if (code == CURLE_OK) return kNoError;
-    // A server that turns us away (421 Too many connections, 530) says why; that is the error, not the
-    // silence or the hang-up that follows it.
-    if (lastReplyCode >= 400 && code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_WRITE_ERROR &&
-        code != CURLE_READ_ERROR) {
-      return kErrorExtended;
-    }
-    switch (code) {
-      case CURLE_OK:
-        return kNoError;
-      case CURLE_PEER_FAILED_VERIFICATION:
-      case CURLE_SSL_CACERT_BADFILE:
-        return kErrorInvalidCertificateAuthority;
-      case CURLE_SSL_CONNECT_ERROR:
-      case CURLE_USE_SSL_FAILED:
-        return kErrorSecureChannel;
-      case CURLE_UNSUPPORTED_PROTOCOL:
-        return kErrorUnrecognizedScheme;
-      case CURLE_URL_MALFORMAT:
-        return kErrorInvalidUrl;
-      case CURLE_COULDNT_RESOLVE_PROXY:
-      case CURLE_COULDNT_RESOLVE_HOST:
-        return kErrorNameNotResolved;
-      case CURLE_COULDNT_CONNECT:
-        return kErrorCannotConnect;
-      case CURLE_OPERATION_TIMEDOUT:
-      case CURLE_FTP_ACCEPT_TIMEOUT:
-        return kErrorTimeout;
-      case CURLE_ABORTED_BY_CALLBACK:
-        return kErrorOperationCancelled;
-      case CURLE_WRITE_ERROR:
-        return localError != 0 ? localError : kErrorWriteFault;
-      case CURLE_READ_ERROR:
-        return localError != 0 ? localError : kErrorReadFault;
-      case CURLE_OUT_OF_MEMORY:
-        return kErrorNotEnoughMemory;
-      case CURLE_PROXY:
-        return kErrorInvalidProxyRequest;
-      default:
-        break;
-    }
-    if (lastReplyCode >= 400) return kErrorExtended;
-    switch (code) {
-      case CURLE_SEND_ERROR:
-      case CURLE_RECV_ERROR:
-      case CURLE_GOT_NOTHING:
-      case CURLE_PARTIAL_FILE:
-      case CURLE_WEIRD_SERVER_REPLY:
-      case CURLE_FTP_ACCEPT_FAILED:
-      case CURLE_FTP_CANT_GET_HOST:
-        return kErrorConnectionAborted;
-      default:
-        return kErrorInternal;
-    }
+    return ErrorForResult(code, call.lastReplyCode, call.localError);
   }
 
   // Runs one request that needs no data connection: the commands go out before anything else.
@@ -558,21 +520,18 @@ struct FtpSession::State {
   int32_t RunCommands(const std::vector<std::string>& commands) {
     Prepare("");
     curl_slist* list = nullptr;
-    for (const auto& command : commands) {
-      quoteCommands.push_back("*" + command);
-      list = curl_slist_append(list, quoteCommands.back().c_str());
-    }
+    for (const auto& command : commands) list = curl_slist_append(list, ("*" + command).c_str());
     curl_easy_setopt(easy, CURLOPT_QUOTE, list);
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     CURLcode result = Perform();
     curl_slist_free_all(list);
     int32_t error = ErrorFromCurl(result);
     if (error != kNoError) return error;
-    if (quoteReplies.size() < commands.size()) return kErrorConnectionAborted;
-    for (const auto& [code, text] : quoteReplies) {
+    if (call.requestReplies.size() < commands.size()) return kErrorConnectionAborted;
+    for (const auto& [code, text] : call.requestReplies) {
       if (code >= 400 || code < 100) {
         g_lastResponse = text;
-        lastReplyCode = code;
+        call.lastReplyCode = code;
         return kErrorExtended;
       }
     }
@@ -581,12 +540,12 @@ struct FtpSession::State {
 
   // Runs the prepared request on the session's connection to its end.
   CURLcode Perform() {
-    transferDone = false;
-    transferResult = CURLE_OK;
+    call.transferDone = false;
+    call.transferResult = CURLE_OK;
     Attach();
     DriveUntil([] { return false; });
     Detach();
-    return transferResult;
+    return call.transferResult;
   }
 
   void Attach() {
@@ -610,19 +569,19 @@ struct FtpSession::State {
   // Runs the multi handle until `enough` holds or the transfer has ended.
   template <typename Predicate>
   void DriveUntil(Predicate enough) {
-    while (!transferDone && !enough()) {
+    while (!call.transferDone && !enough()) {
       int running = 0;
       curl_multi_perform(multi, &running);
       int queued = 0;
       while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
         if (message->msg == CURLMSG_DONE) {
-          transferDone = true;
-          transferResult = message->data.result;
+          call.transferDone = true;
+          call.transferResult = message->data.result;
         }
       }
-      if (transferDone || enough()) return;
+      if (call.transferDone || enough()) return;
       Pump();
-      if (transferDone || enough()) return;
+      if (call.transferDone || enough()) return;
       curl_multi_poll(multi, nullptr, 0, 50, nullptr);
     }
   }
@@ -678,7 +637,7 @@ struct FtpSession::State {
     EndMultiTransfer();
     Detach();
     // The closing belongs to the session, whatever call ran last.
-    context = settings.context;
+    call.context = settings.context;
     NotifyEmpty(kStatusClosingConnection);
     silent = true;
     PrepareGoodbye();
@@ -724,11 +683,11 @@ std::shared_ptr<FtpSession> FtpSession::Connect(const InternetSettings& internet
     return nullptr;
   }
   state.NotifyText(kStatusResolvingName, settings.host);
-  state.resolvingReported = true;
+  state.call.resolvingReported = true;
   int32_t error = state.RunCommands({});
   // A server that allows one connection per address may still count the connection this program closed
   // a moment ago ("421 Too many connections"); it is asked again briefly before the reply is reported.
-  for (int retry = 0; retry < kBusyRetries && error == kErrorExtended && state.lastReplyCode == 421;
+  for (int retry = 0; retry < kBusyRetries && error == kErrorExtended && state.call.lastReplyCode == 421;
        ++retry) {
     auto until = std::chrono::steady_clock::now() + kBusyPause;
     while (std::chrono::steady_clock::now() < until && !state.closeRequested) {
@@ -745,6 +704,10 @@ std::shared_ptr<FtpSession> FtpSession::Connect(const InternetSettings& internet
   }
   state.loggedIn = true;
   return session;
+}
+
+bool FtpSession::UsesTls() const {
+  return state_->tlsActive;
 }
 
 bool FtpSession::Close() {
@@ -778,16 +741,14 @@ bool FtpSession::GetFile(std::string_view remote, const std::filesystem::path& l
   if (file == nullptr) return state.Finish(LocalErrorFromErrno(errno, true), false);
 
   state.Prepare(remote);
-  curl_slist* type = nullptr;
-  state.SetTransferType(type, flags);
-  state.localFile = file;
-  state.countDataAsRequests = true;
-  state.transferHandleId = NewHandleId();
-  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToFile);
-  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+  state.SetTransferType(flags);
+  state.call.localFile = file;
+  state.call.countDataAsRequests = true;
+  state.call.transferHandleId = NewHandleId();
+  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &Wire::WriteToFile);
+  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, static_cast<Wire*>(&state));
   curl_easy_setopt(state.easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
   CURLcode result = state.Perform();
-  curl_slist_free_all(type);
   int32_t error = state.ErrorFromCurl(result);
   if (std::fclose(file) != 0 && error == kNoError) error = kErrorWriteFault;
   if (error == kNoError) {
@@ -796,7 +757,7 @@ bool FtpSession::GetFile(std::string_view remote, const std::filesystem::path& l
     if (renameError) error = LocalErrorFromErrno(renameError.value(), true);
   }
   if (error != kNoError) std::filesystem::remove(partial, ignored);
-  return state.Finish(error, state.transferAccepted);
+  return state.Finish(error, state.call.transferAccepted);
 }
 
 bool FtpSession::PutFile(const std::filesystem::path& local, std::string_view remote, int32_t flags,
@@ -811,19 +772,17 @@ bool FtpSession::PutFile(const std::filesystem::path& local, std::string_view re
   auto size = std::filesystem::file_size(local, sizeError);
 
   state.Prepare(remote);
-  curl_slist* type = nullptr;
-  state.SetTransferType(type, flags);
-  state.localFile = file;
-  state.transferHandleId = NewHandleId();
+  state.SetTransferType(flags);
+  state.call.localFile = file;
+  state.call.transferHandleId = NewHandleId();
   curl_easy_setopt(state.easy, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &State::ReadFromFile);
-  curl_easy_setopt(state.easy, CURLOPT_READDATA, &state);
+  curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &Wire::ReadFromFile);
+  curl_easy_setopt(state.easy, CURLOPT_READDATA, static_cast<Wire*>(&state));
   if (!sizeError) curl_easy_setopt(state.easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
   curl_easy_setopt(state.easy, CURLOPT_UPLOAD_BUFFERSIZE, 256L * 1024L);
   CURLcode result = state.Perform();
-  curl_slist_free_all(type);
   std::fclose(file);
-  return state.Finish(state.ErrorFromCurl(result), state.transferAccepted);
+  return state.Finish(state.ErrorFromCurl(result), state.call.transferAccepted);
 }
 
 std::unique_ptr<FtpFileHandle> FtpSession::OpenFile(std::string_view remote, uint32_t access, int32_t flags,
@@ -837,36 +796,26 @@ std::unique_ptr<FtpFileHandle> FtpSession::OpenFile(std::string_view remote, uin
     return nullptr;
   }
   state.Prepare(remote);
-  static curl_slist* const kAsciiType = curl_slist_append(nullptr, "TYPE A");
-  static curl_slist* const kBinaryType = curl_slist_append(nullptr, "TYPE I");
-  curl_easy_setopt(state.easy, CURLOPT_PREQUOTE,
-                   (flags & 3) == kTransferTypeAscii ? kAsciiType : kBinaryType);
-  state.writing = writing;
-  state.received.clear();
-  state.receivedOffset = 0;
-  state.pending.clear();
-  state.pendingOffset = 0;
-  state.endOfUpload = false;
-  state.transferDone = false;
-  state.transferResult = CURLE_OK;
+  state.SetTransferType(flags);
+  state.call.writing = writing;
   if (writing) {
     curl_easy_setopt(state.easy, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &State::ReadFromPending);
-    curl_easy_setopt(state.easy, CURLOPT_READDATA, &state);
+    curl_easy_setopt(state.easy, CURLOPT_READFUNCTION, &Wire::ReadFromPending);
+    curl_easy_setopt(state.easy, CURLOPT_READDATA, static_cast<Wire*>(&state));
   } else {
-    state.countDataAsRequests = true;
-    curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToReceived);
-    curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+    state.call.countDataAsRequests = true;
+    curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &Wire::WriteToReceived);
+    curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, static_cast<Wire*>(&state));
   }
   state.pieceOpen = true;
   state.Attach();
-  state.DriveUntil([&] { return state.transferAccepted || state.closeRequested; });
+  state.DriveUntil([&] { return state.call.transferAccepted || state.closeRequested; });
   // Once the server has accepted the transfer the handle exists, even if the transfer has already ended
   // (a small file, or a connection that broke off, can arrive whole with the acceptance): the bytes
   // that came are read from the handle before its error, and closing it is the transfer's end.
-  if (!state.transferAccepted || state.closeRequested) {
+  if (!state.call.transferAccepted || state.closeRequested) {
     int32_t error =
-        state.closeRequested ? kErrorOperationCancelled : state.ErrorFromCurl(state.transferResult);
+        state.closeRequested ? kErrorOperationCancelled : state.ErrorFromCurl(state.call.transferResult);
     if (error == kNoError) error = kErrorInternal;
     state.EndMultiTransfer();
     state.Finish(error, false);
@@ -892,13 +841,13 @@ std::unique_ptr<FtpFindHandle> FtpSession::FindFirstFile(std::string_view patter
   state.Prepare("");
   std::string command = pattern.empty() ? std::string("LIST") : "LIST " + std::string(pattern);
   curl_easy_setopt(state.easy, CURLOPT_CUSTOMREQUEST, command.c_str());
-  state.textSink = &listing;
-  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &State::WriteToText);
-  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, &state);
+  state.call.textSink = &listing;
+  curl_easy_setopt(state.easy, CURLOPT_WRITEFUNCTION, &Wire::WriteToText);
+  curl_easy_setopt(state.easy, CURLOPT_WRITEDATA, static_cast<Wire*>(&state));
   CURLcode result = state.Perform();
   int32_t error = state.ErrorFromCurl(result);
   // The server says "no such file" when nothing matches: for a search that is simply the end.
-  if (error == kErrorExtended && (state.lastReplyCode == 550 || state.lastReplyCode == 450)) {
+  if (error == kErrorExtended && (state.call.lastReplyCode == 550 || state.call.lastReplyCode == 450)) {
     error = kErrorNoMoreFiles;
   }
   std::vector<FindData> entries;
@@ -916,12 +865,6 @@ std::unique_ptr<FtpFindHandle> FtpSession::FindFirstFile(std::string_view patter
       new FtpFindHandle(std::move(entries), state.internet.callback, id, context));
 }
 
-namespace {
-std::string Command(std::string_view verb, std::string_view argument) {
-  return std::string(verb) + " " + std::string(argument);
-}
-}  // namespace
-
 bool FtpSession::RunCommands(std::initializer_list<std::string_view> names,
                              std::initializer_list<std::string> commands) {
   State& state = *state_;
@@ -933,24 +876,12 @@ bool FtpSession::RunCommands(std::initializer_list<std::string_view> names,
   return state.Finish(state.RunCommands(std::vector<std::string>(commands)), false);
 }
 
-bool FtpSession::DeleteFile(std::string_view name) {
-  return RunCommands({name}, {Command("DELE", name)});
+bool FtpSession::Command(std::string_view verb, std::string_view name) {
+  return RunCommands({name}, {CommandLine(verb, name)});
 }
 
 bool FtpSession::RenameFile(std::string_view from, std::string_view to) {
-  return RunCommands({from, to}, {Command("RNFR", from), Command("RNTO", to)});
-}
-
-bool FtpSession::CreateDirectory(std::string_view name) {
-  return RunCommands({name}, {Command("MKD", name)});
-}
-
-bool FtpSession::RemoveDirectory(std::string_view name) {
-  return RunCommands({name}, {Command("RMD", name)});
-}
-
-bool FtpSession::SetCurrentDirectory(std::string_view name) {
-  return RunCommands({name}, {Command("CWD", name)});
+  return RunCommands({from, to}, {CommandLine("RNFR", from), CommandLine("RNTO", to)});
 }
 
 void FtpSession::SetSizeCaps(const FtpLimits& limits) {
@@ -963,28 +894,11 @@ bool FtpSession::GetCurrentDirectory(std::string& directory) {
   auto keepAlive = shared_from_this();
   if (!state.Enter(state.settings.context)) return false;
   int32_t error = state.RunCommands({"PWD"});
-  std::string reply = state.quoteReplies.empty() ? std::string() : state.quoteReplies.front().second;
-  if (error == kNoError) {
-    // 257 "<directory>" with any quote inside the name doubled.
-    size_t open = reply.find('"');
-    if (state.lastReplyCode != 257 || open == std::string::npos) {
-      error = kErrorExtended;
-    } else {
-      std::string parsed;
-      for (size_t i = open + 1; i < reply.size(); ++i) {
-        if (reply[i] == '"') {
-          if (i + 1 < reply.size() && reply[i + 1] == '"') {
-            parsed += '"';
-            ++i;
-            continue;
-          }
-          break;
-        }
-        parsed += reply[i];
-      }
-      directory = parsed;
-    }
-  }
+  // RunCommands leaves at least one reply when it succeeds.
+  auto parsed =
+      error == kNoError ? DirectoryFromPwdReply(state.call.requestReplies.front().second) : std::nullopt;
+  if (parsed.has_value()) directory = *parsed;
+  if (error == kNoError && !parsed.has_value()) error = kErrorExtended;
   return state.Finish(error, false);
 }
 
@@ -1009,24 +923,24 @@ bool FtpFileHandle::Read(char* buffer, size_t size, size_t& bytesRead) {
     return false;
   }
   state.DriveUntil(
-      [&] { return state.received.size() - state.receivedOffset >= size || state.closeRequested; });
+      [&] { return state.call.received.size() - state.call.receivedOffset >= size || state.closeRequested; });
   if (state.closeRequested) {
     SetLastError(kErrorOperationCancelled);
     return false;
   }
-  size_t available = state.received.size() - state.receivedOffset;
+  size_t available = state.call.received.size() - state.call.receivedOffset;
   if (available > 0) {
     bytesRead = std::min(size, available);
-    std::memcpy(buffer, state.received.data() + state.receivedOffset, bytesRead);
-    state.receivedOffset += bytesRead;
-    if (state.receivedOffset == state.received.size()) {
-      state.received.clear();
-      state.receivedOffset = 0;
+    std::memcpy(buffer, state.call.received.data() + state.call.receivedOffset, bytesRead);
+    state.call.receivedOffset += bytesRead;
+    if (state.call.receivedOffset == state.call.received.size()) {
+      state.call.received.clear();
+      state.call.receivedOffset = 0;
     }
     SetLastError(kNoError);
     return true;
   }
-  int32_t error = state.ErrorFromCurl(state.transferResult);
+  int32_t error = state.ErrorFromCurl(state.call.transferResult);
   SetLastError(error);
   return error == kNoError;
 }
@@ -1037,15 +951,15 @@ bool FtpFileHandle::Write(std::string_view data) {
     SetLastError(kErrorIncorrectHandleState);
     return false;
   }
-  state.pending.append(data);
+  state.call.pending.append(data);
   curl_easy_pause(state.easy, CURLPAUSE_CONT);
-  state.DriveUntil([&] { return state.pending.empty() || state.closeRequested; });
+  state.DriveUntil([&] { return state.call.pending.empty() || state.closeRequested; });
   int32_t error = kNoError;
   if (state.closeRequested) {
     error = kErrorOperationCancelled;
-  } else if (state.transferDone) {
-    error = state.ErrorFromCurl(state.transferResult);
-    if (error == kNoError && !state.pending.empty()) error = kErrorConnectionAborted;
+  } else if (state.call.transferDone) {
+    error = state.ErrorFromCurl(state.call.transferResult);
+    if (error == kNoError && !state.call.pending.empty()) error = kErrorConnectionAborted;
   }
   SetLastError(error);
   return error == kNoError;
@@ -1060,29 +974,29 @@ bool FtpFileHandle::Close() {
   FtpSession::State& state = *session_->state_;
   int32_t error = kNoError;
   if (state.pieceOpen) {
-    if (!state.closeRequested && !state.transferDone) {
-      if (state.writing) {
-        state.endOfUpload = true;
+    if (!state.closeRequested && !state.call.transferDone) {
+      if (state.call.writing) {
+        state.call.endOfUpload = true;
         curl_easy_pause(state.easy, CURLPAUSE_CONT);
         state.DriveUntil([&] { return state.closeRequested; });
       } else {
         // A download left before its end would cost the connection (and the session's current
         // directory); a short rest is read on and dropped instead. A long one is given up, and the
         // session reports its connection lost on the next call.
-        state.received.clear();
-        state.receivedOffset = 0;
-        state.discarding = true;
-        state.discarded = 0;
+        state.call.received.clear();
+        state.call.receivedOffset = 0;
+        state.call.discarding = true;
+        state.call.discarded = 0;
         auto until = std::chrono::steady_clock::now() + kDrainTime;
         state.DriveUntil([&] {
-          return state.closeRequested || state.discarded > kDrainBytes ||
+          return state.closeRequested || state.call.discarded > kDrainBytes ||
                  std::chrono::steady_clock::now() > until;
         });
-        state.discarding = false;
-        if (!state.transferDone) state.connectionLost = true;
+        state.call.discarding = false;
+        if (!state.call.transferDone) state.connectionLost = true;
       }
     }
-    if (state.transferDone) error = state.ErrorFromCurl(state.transferResult);
+    if (state.call.transferDone) error = state.ErrorFromCurl(state.call.transferResult);
     state.EndMultiTransfer();
   }
   // Ending a download before its end also leaves it unfinished: that is the caller's choice, not a fault.

@@ -16,8 +16,9 @@
 // The FTP transport under CFtp, built on one libcurl easy handle per session. It offers the steps CFtp
 // needs (log in, whole-file get and put, remote files read or written in pieces, listings, directory
 // commands, close) and behaves like the platform FTP service those steps come from:
-//  - every call leaves its outcome in the thread-wide LastError() (0 = success), set as the call returns;
-//  - the server's last reply stays readable through GetLastResponseInfo(), with or without a session;
+//  - every call leaves its outcome in the calling thread's LastError() (0 = success), set as it returns;
+//  - the server's last reply on this thread stays readable through GetLastResponseInfo(), with or
+//    without a session;
 //  - progress is reported through numbered status notifications (InetCodes.h), delivered to the
 //    registered StatusCallback synchronously, on the calling thread, inside the call that causes them.
 //
@@ -35,7 +36,7 @@
 //
 // Remote names are raw bytes (Windows-1252) sent to the server unchanged. Names holding CR, LF or NUL are
 // refused with kErrorIncorrectFormat, so that no caller can smuggle a command onto the control connection.
-// Everything here runs on one thread; none of it is thread-safe.
+// A session and its handles belong to one thread; different sessions may run on different threads.
 namespace inet {
 
 // handle: the number reported with "handle created"; context: the value given with the call.
@@ -70,8 +71,9 @@ struct SessionSettings {
   FtpLimits limits;
   // Explicit TLS (AUTH TLS, then PBSZ 0 / PROT P for data) is used whenever the server accepts it, with
   // the server's certificate verified against the system's authorities, or against `caFile` when set.
-  // A failed verification fails the login; plain FTP is used only when the server refuses AUTH TLS (or
-  // never, with `requireTls`).
+  // A failed verification fails the login. With `requireTls` a server that refuses AUTH TLS is left
+  // before USER is sent, and one that refuses PROT P before any file moves (kErrorSecureChannel);
+  // without it, plain FTP is used with a server that refuses AUTH TLS.
   std::string caFile;
   bool requireTls = false;
   // Runs while a call waits on the network (every few tens of milliseconds), so that the caller's windows
@@ -91,6 +93,8 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   FtpSession(const FtpSession&) = delete;
   FtpSession& operator=(const FtpSession&) = delete;
 
+  // Whether the server took AUTH TLS, so that the session runs encrypted.
+  bool UsesTls() const;
   // Says goodbye and closes the control connection; later calls fail. Safe to call more than once.
   bool Close();
 
@@ -111,11 +115,9 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   std::unique_ptr<FtpFindHandle> FindFirstFile(std::string_view pattern, FindData& first, int32_t flags,
                                                uintptr_t context);
 
-  bool DeleteFile(std::string_view name);
+  // One command on a name: "DELE", "MKD", "RMD" or "CWD".
+  bool Command(std::string_view verb, std::string_view name);
   bool RenameFile(std::string_view from, std::string_view to);
-  bool CreateDirectory(std::string_view name);
-  bool RemoveDirectory(std::string_view name);
-  bool SetCurrentDirectory(std::string_view name);
   bool GetCurrentDirectory(std::string& directory);
   // The size caps of `limits` for the following calls (its time bounds stay as at Connect).
   void SetSizeCaps(const FtpLimits& limits);

@@ -1,11 +1,14 @@
 #include "ftp/INetCallback.h"
 
+#include <mutex>
 #include <unordered_map>
 
 namespace INetCallback {
 namespace {
 
+// Objects on several threads register at once; each object's notifications come on its own thread.
 struct Registry {
+  std::mutex mutex;
   std::unordered_map<uintptr_t, IInetStatus*> objects;
   uintptr_t next = 1;
 };
@@ -30,20 +33,24 @@ void InetStatusCallback(uintptr_t, uintptr_t dwContext, int32_t dwInternetStatus
 
 IInetStatus* ObjectFromContext(uintptr_t context) {
   if (context == 0) return nullptr;
-  auto& objects = TheRegistry().objects;
-  auto found = objects.find(context);
-  return found == objects.end() ? nullptr : found->second;
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  auto found = registry.objects.find(context);
+  return found == registry.objects.end() ? nullptr : found->second;
 }
 
 uintptr_t RegisterContext(IInetStatus* object) {
   Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
   uintptr_t context = registry.next++;
   registry.objects[context] = object;
   return context;
 }
 
 void UnregisterContext(uintptr_t context) {
-  TheRegistry().objects.erase(context);
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  registry.objects.erase(context);
 }
 
 }  // namespace INetCallback

@@ -6,7 +6,8 @@
 
 // Routes the backend's status notifications back to the object that made the request. Each object
 // registers itself and passes the returned context with its requests; a notification whose context is 0,
-// or whose object no longer exists, is dropped. Single-threaded, like everything in the FTP client.
+// or whose object no longer exists, is dropped. Objects may live on several threads; each gets its
+// notifications on its own.
 namespace INetCallback {
 
 // The function handed to the backend. Never throws: anything a receiver throws is swallowed, so that the

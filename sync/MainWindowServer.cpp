@@ -7,6 +7,7 @@
 
 #include "BrainRecords.h"
 #include "BrainStore.h"
+#include "EveryOtherError.h"
 #include "FlagMessagesFile.h"
 #include "LessonJournal.h"
 #include "ServerLayout.h"
@@ -75,6 +76,8 @@ void MainWindowServer::OpenConnection() {
   oFTP = std::make_unique<CFtp>();
   oFTP->SetListener(this);
   oFTP->Port(settings_.port);
+  oFTP->SetTls(settings_.tls);
+  oFTP->SetTlsMemory(File(kTlsMemoryFile));
   oFTP->Connect(settings_.host, settings_.user, settings_.password, "");
   oFTP->TransferType(kAsciiTransfer);
 }
@@ -179,12 +182,11 @@ bool MainWindowServer::MergeUnderLock(ServerLock& lock, const std::vector<Lesson
   std::filesystem::create_directories(merged.parent_path(), ignored);
   RemoveFile(merged);
 
-  const int errorsBefore = uploadErrors_;
   // The backup and the repair's candidates are looked at quietly: the lessons do not depend on them.
   const auto fetch = [&](const std::string& remoteName, const std::filesystem::path& localFile) {
     RemoveFile(localFile);
     QuietErrors quiet(*oFTP);
-    return oFTP->GetFile(remoteName, localFile, false) && quiet.count() == 0;
+    return static_cast<bool>(oFTP->GetFile(remoteName, localFile, false));
   };
   const std::optional<RootListing> listing = ListRootWithProbe(*oFTP, lock.owner());
   bool sent = false;
@@ -193,8 +195,7 @@ bool MainWindowServer::MergeUnderLock(ServerLock& lock, const std::vector<Lesson
   } else {
     BrainCheck check(*listing, fetch, File(local::kBackupForComparison));
     const bool present = listing->Find(remote::kBrain) != nullptr;
-    const bool fetched =
-        present && oFTP->GetFile(std::string(remote::kBrain), merged, false) && uploadErrors_ == errorsBefore;
+    const bool fetched = present && oFTP->GetFile(std::string(remote::kBrain), merged, false);
     lock.RefreshIfDue();
     bool base = fetched && check.IsWhole(merged, remote::kBrain);
     if (present && !fetched) {
@@ -208,13 +209,15 @@ bool MainWindowServer::MergeUnderLock(ServerLock& lock, const std::vector<Lesson
             W("!Den delade hjärnan på servern är skadad. Det du lärt Vimo sparas till nästa gång."));
     }
     lock.RefreshIfDue();
-    if (!base || uploadErrors_ != errorsBefore) {
+    if (!base) {
     } else if (!ApplyLessons(merged, lessons)) {
       oFTP_ErrorMsg(W("!Kunde inte skriva på datorn. Det du lärt Vimo sparas till nästa gång."));
     } else {
-      sent =
+      const FtpOutcome upload =
           UploadInPlace(*oFTP, merged, std::string(remote::kBrainUpload), [&] { return lock.StillHeld(); });
-      if (!sent && uploadErrors_ == errorsBefore) {
+      sent = upload;
+      // A failure no call reported: the lock was lost, or the upload vanished before its rename.
+      if (!upload && upload.text.empty()) {
         oFTP_ErrorMsg(W("!En annan Vimo tog över servern. Det du lärt Vimo sparas till nästa gång."));
       }
     }
@@ -341,12 +344,10 @@ void MainWindowServer::oFTP_ErrorMsg(const std::string& sErr) {
   // a completed transfer or the silent turn clears that flag in mid-action, and the action's later
   // errors must not bring the upload's "go back to Vimo?" question.
   if (flagOperation_ || action_ == Action::Flag) {
-    if (values_.FlagErrorShown) {
+    if (!EveryOtherError(values_.FlagErrorShown).DialogDue()) {
       flagOperation_ = false;
-      values_.FlagErrorShown = false;
       return;
     }
-    values_.FlagErrorShown = true;
     dialogs_.Show("Fel!",
                   W("Uppdateringen av flaggmeddelandet misslyckades. Se till att du är uppkopplad mot "
                     "internet, och försök sedan igen."),
@@ -356,12 +357,7 @@ void MainWindowServer::oFTP_ErrorMsg(const std::string& sErr) {
 
   uploadWindow_.PrintLine("Error: " + sErr);
   ++uploadErrors_;
-  if (values_.UploadErrorShown) {
-    values_.UploadErrorShown = false;
-    return;
-  }
-  values_.UploadErrorShown = true;
-  AskWhetherToRetry();
+  if (EveryOtherError(values_.UploadErrorShown).DialogDue()) AskWhetherToRetry();
 }
 
 void MainWindowServer::AskWhetherToRetry() {

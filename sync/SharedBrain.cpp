@@ -146,11 +146,11 @@ std::optional<std::string> BrainCheck::FetchNewestWhole(const std::filesystem::p
   return std::nullopt;
 }
 
-void KeepGeneration(CFtp& ftp, Waiter& waiter, const std::filesystem::path& brain, std::uint64_t records) {
-  const auto first = ListRootWithProbe(ftp, RandomHexName());
-  if (!first || !first->serverNow) return;
-  const int today = DayOf(*first->serverNow);
-  const std::vector<Generation> before = GenerationsIn(*first);
+void KeepGeneration(CFtp& ftp, Waiter& waiter, const RootListing& seen, const std::filesystem::path& brain,
+                    std::uint64_t records) {
+  if (!seen.serverNow) return;
+  const int today = DayOf(*seen.serverNow);
+  const std::vector<Generation> before = GenerationsIn(seen);
   if (!before.empty() && before.front().day >= today) return;
 
   LockTiming once;
@@ -177,9 +177,10 @@ bool PutBrainInPlace(CFtp& ftp, Waiter& waiter, const std::filesystem::path& bra
     return false;
   }
   QuietErrors quiet(ftp);
-  if (UploadInPlace(ftp, brain, std::string(remote::kBrainUpload), [&] { return lock.StillHeld(); }))
-    return true;
-  failure = quiet.count() > 0 ? quiet.last() : "!Kunde inte lägga tillbaka hjärnan på servern.";
+  const FtpOutcome put =
+      UploadInPlace(ftp, brain, std::string(remote::kBrainUpload), [&] { return lock.StillHeld(); });
+  if (put) return true;
+  failure = put.text.empty() ? "!Kunde inte lägga tillbaka hjärnan på servern." : put.text;
   return false;
 }
 
@@ -193,13 +194,12 @@ bool RestoreGeneration(CFtp& ftp, Waiter& waiter, const std::string& name,
   std::error_code ignored;
   if (scratch.has_parent_path()) std::filesystem::create_directories(scratch.parent_path(), ignored);
   RemoveFile(scratch);
-  bool fetched = false;
+  FtpOutcome fetched;
   {
     QuietErrors quiet(ftp);
-    fetched = ftp.GetFile("/" + generation->name, scratch, false) && quiet.count() == 0;
-    if (!fetched)
-      failure = quiet.count() > 0 ? quiet.last() : "!" + generation->name + " could not be fetched.";
+    fetched = ftp.GetFile("/" + generation->name, scratch, false);
   }
+  if (!fetched) failure = fetched.text;
   bool restored = false;
   if (fetched && CountBrainRecords(scratch).records < kWholeBrainCells) {
     failure =

@@ -72,7 +72,9 @@ class BrainCheck {
 // Writes today's generation from a brain that passed every check, unless the server has one of
 // today already, and removes all but the newest kGenerationsKept. Takes the lock for it without
 // waiting; a lock held elsewhere leaves the generation to a later start. Errors are not reported.
-void KeepGeneration(CFtp& ftp, Waiter& waiter, const std::filesystem::path& brain, std::uint64_t records);
+// `seen`: the login folder as listed with a probe just before.
+void KeepGeneration(CFtp& ftp, Waiter& waiter, const RootListing& seen, const std::filesystem::path& brain,
+                    std::uint64_t records);
 
 // Puts a local brain in place as "/brain.txt" under the lock, waiting for a live one as a close
 // does. False with a reason (beginning with "!") when it could not.

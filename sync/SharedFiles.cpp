@@ -249,6 +249,9 @@ void ServerLock::RefreshIfDue(bool duringTransfer) {
   if (!keeper_ && !keeperFailed_) {
     keeper_ = std::make_unique<CFtp>();
     keeper_->Port(ftp_.Port());
+    keeper_->SetTls(ftp_.Tls());
+    keeper_->SetTlsMemory(ftp_.TlsMemory());
+    keeper_->SetTlsAuthorities(ftp_.TlsAuthorities());
     QuietErrors quiet(*keeper_);
     if (!keeper_->Connect(ftp_.RemoteHost(), ftp_.UserName(), ftp_.Password(), "")) {
       keeper_.reset();
@@ -294,24 +297,25 @@ bool ListedSizeFits(double listedSize, const std::filesystem::path& localFile) {
   return listedSize == size || listedSize == size - static_cast<double>(crlf);
 }
 
-bool UploadInPlace(CFtp& ftp, const std::filesystem::path& localFile, const std::string& remoteName,
-                   const std::function<bool()>& keepGoing) {
+FtpOutcome UploadInPlace(CFtp& ftp, const std::filesystem::path& localFile, const std::string& remoteName,
+                         const std::function<bool()>& keepGoing) {
   const std::string temporary = remoteName + std::string(remote::kUploadInfix) + RandomHexName();
   const auto remove = [&](const std::string& name) {
     QuietErrors quiet(ftp);
     ftp.DeleteFile(name);
   };
-  if (!ftp.PutFile(localFile, temporary)) {
+  const FtpOutcome abandoned{kUploadAbandoned, ""};
+  if (FtpOutcome sent = ftp.PutFile(localFile, temporary); !sent) {
     remove(temporary);
-    return false;
+    return sent;
   }
   if (keepGoing && !keepGoing()) {
     remove(temporary);
-    return false;
+    return abandoned;
   }
   {
     QuietErrors quiet(ftp);
-    if (ftp.RenFile(temporary, remoteName)) return true;
+    if (FtpOutcome renamed = ftp.RenFile(temporary, remoteName)) return renamed;
   }
   // Many servers (Windows hosts among them) refuse to rename onto an existing name; the old target
   // then goes aside, but only once the new content is there in full (another copy may have removed
@@ -321,30 +325,32 @@ bool UploadInPlace(CFtp& ftp, const std::filesystem::path& localFile, const std:
     const ListedEntry* uploaded = listing->Find(temporary);
     whole = uploaded != nullptr && ListedSizeFits(uploaded->size, localFile);
   }
+  if (!whole) {
+    remove(temporary);
+    return abandoned;
+  }
   const std::string aside = remoteName + std::string(remote::kUploadInfix) + RandomHexName();
   bool movedAside = false;
-  if (whole) {
+  {
     QuietErrors quiet(ftp);
     movedAside = ftp.RenFile(remoteName, aside);
   }
   if (!movedAside) {
     // Let the listener hear why the target could not be replaced; the old one stays.
-    if (whole) ftp.RenFile(temporary, remoteName);
+    const FtpOutcome refused = ftp.RenFile(temporary, remoteName);
     remove(temporary);
-    return false;
+    return refused;
   }
-  {
-    QuietErrors quiet(ftp);
-    if (ftp.RenFile(temporary, remoteName)) {
-      ftp.DeleteFile(aside);
-      return true;
-    }
-  }
-  // The old target goes back; if even that fails, both copies stay under temporary names, where
-  // the next start or close finds the newest whole one and puts it back.
+  // The listener hears of a failure here: the old target goes back, and if even that fails, both
+  // copies stay under temporary names, where the next start or close finds the newest whole one.
+  FtpOutcome renamed = ftp.RenFile(temporary, remoteName);
   QuietErrors quiet(ftp);
-  if (ftp.RenFile(aside, remoteName)) ftp.DeleteFile(temporary);
-  return false;
+  if (renamed) {
+    ftp.DeleteFile(aside);
+  } else if (ftp.RenFile(aside, remoteName)) {
+    ftp.DeleteFile(temporary);
+  }
+  return renamed;
 }
 
 void RemoveLeftoverUploads(CFtp& ftp, std::initializer_list<std::string_view> lockedNames,

@@ -194,8 +194,12 @@ bool ListedSizeFits(double listedSize, const std::filesystem::path& localFile);
 // aside and not back, present under a temporary name that the brain's repair finds. `keepGoing` is
 // asked before anything is put in place; answering false abandons the upload (used to check the
 // lock is still held).
-bool UploadInPlace(CFtp& ftp, const std::filesystem::path& localFile, const std::string& remoteName,
-                   const std::function<bool()>& keepGoing = {});
+// The outcome is the failing call's (its listener heard of it), or kUploadAbandoned with no text when
+// nothing failed that a listener heard of: `keepGoing` said no, or the temporary vanished before it
+// could be put in place.
+inline constexpr std::int32_t kUploadAbandoned = -1;
+FtpOutcome UploadInPlace(CFtp& ftp, const std::filesystem::path& localFile, const std::string& remoteName,
+                         const std::function<bool()>& keepGoing = {});
 
 // Removes what failed attempts left in the login folder: temporaries of `lockedNames` (only ever
 // written under the lock, which the caller holds), other temporaries and probes once they are older

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "BrainStore.h"
+#include "EveryOtherError.h"
 #include "LessonJournal.h"
 #include "ServerLayout.h"
 #include "SharedBrain.h"
@@ -61,6 +62,8 @@ void StartupSequence::Timer_laddanerbrain_Timer() {
   oFTP->SetListener(this);
   // Unlike the Windows build's fixed port 21, the settings carry one (the demo server listens on 2121).
   oFTP->Port(settings_.port);
+  oFTP->SetTls(settings_.tls);
+  oFTP->SetTlsMemory(Local(kTlsMemoryFile));
   const bool connected = oFTP->Connect(settings_.host, settings_.user, settings_.password, "");
   if (Stopped()) return;
   view_.StopTimer();
@@ -141,7 +144,8 @@ StartupSequence::Step StartupSequence::Run(Step step) {
 StartupSequence::Step StartupSequence::CheckBrain() {
   // An absent or unreadable "brain.txt" has no records, so it is restored like a small one.
   BrainRecords counted;
-  const bool whole = CheckDownloadedBrain(counted);
+  RootListing listing;
+  const bool whole = CheckDownloadedBrain(counted, listing);
   if (Stopped()) return Step::Done;
   if (!whole) {
     RemoveFile(Local(local::kBrain));
@@ -153,30 +157,29 @@ StartupSequence::Step StartupSequence::CheckBrain() {
   const bool backedUp = WriteBackup(remote::kBrainBackup);
   if (Stopped()) return Step::Done;
   Tolerated([&] {
-    KeepGeneration(*oFTP, services_.waiter, Local(local::kBrain), counted.records);
+    KeepGeneration(*oFTP, services_.waiter, listing, Local(local::kBrain), counted.records);
     return true;
   });
   return backedUp ? Step::RefreshBackups : Step::RequestVersion;
 }
 
-bool StartupSequence::CheckDownloadedBrain(BrainRecords& counted) {
-  std::optional<RootListing> listing;
-  Tolerated([&] {
-    listing = ListRootWithProbe(*oFTP, RandomHexName());
-    return listing.has_value();
-  });
+bool StartupSequence::CheckDownloadedBrain(BrainRecords& counted, RootListing& listing) {
   // Without a listing only the records themselves can be judged.
-  const RootListing none;
-  BrainCheck check(listing ? *listing : none, QuietFetch(), Local(local::kBackupForComparison));
+  Tolerated([&] {
+    auto listed = ListRootWithProbe(*oFTP, RandomHexName());
+    if (listed) listing = std::move(*listed);
+    return listed.has_value();
+  });
+  BrainCheck check(listing, QuietFetch(), Local(local::kBackupForComparison));
   return check.IsWhole(Local(local::kBrain), remote::kBrain, &counted);
 }
 
 FetchFile StartupSequence::QuietFetch() {
   return [this](const std::string& remoteName, const std::filesystem::path& localFile) {
     RemoveFile(localFile);
-    const int errorsBefore = errorsReported_;
-    const bool arrived = Tolerated([&] { return oFTP->GetFile(remoteName, localFile, false); });
-    return arrived && errorsReported_ == errorsBefore && !Stopped();
+    const bool arrived =
+        Tolerated([&] { return static_cast<bool>(oFTP->GetFile(remoteName, localFile, false)); });
+    return arrived && !Stopped();
   };
 }
 
@@ -375,15 +378,10 @@ void StartupSequence::oFTP_ErrorMsg(const std::string& sErr) {
     ++UnknownErrorsIgnored;
     return;
   }
-  ++errorsReported_;
   view_.PrintLine("Error: " + sErr);
   if (quiet_) return;
-  if (values_.StartErrorShown) {
-    values_.StartErrorShown = false;
-    return;
-  }
-  values_.StartErrorShown = true;
-  services_.dialogs.Show(W("Vimo - Fel!"), NoInternetText(), DialogButtons::Ok);
+  if (EveryOtherError(values_.StartErrorShown).DialogDue())
+    services_.dialogs.Show(W("Vimo - Fel!"), NoInternetText(), DialogButtons::Ok);
 }
 
 bool StartupSequence::Tolerated(const std::function<bool()>& call) {
@@ -398,8 +396,9 @@ void StartupSequence::FailStart() {
   if (Stopped()) return;
   // The error's own report may have fallen on the silent turn; the user must still learn why the
   // program ends.
-  if (!values_.StartErrorShown) {
-    values_.StartErrorShown = true;
+  EveryOtherError rule(values_.StartErrorShown);
+  if (!rule.LastShown()) {
+    rule.MarkShown();
     services_.dialogs.Show(W("Vimo - Fel!"), NoInternetText(), DialogButtons::Ok);
     if (Stopped()) return;
   }
@@ -427,12 +426,11 @@ bool StartupSequence::Download(std::string_view remoteName, std::string_view loc
   // overwrite the server backups, an old version record could start the updater, an old user list
   // could be sent back over the server's.
   if (keep == KeepOldCopy::No) RemoveFile(Local(localName));
-  const int errorsBefore = errorsReported_;
   CapDownloads(*oFTP, maxBytes);
-  const bool arrived = oFTP->GetFile(std::string(remoteName), Local(localName), false);
+  const FtpOutcome arrived = oFTP->GetFile(std::string(remoteName), Local(localName), false);
   if (Stopped()) return false;
   CapDownloads(*oFTP, 0);
-  return arrived && errorsReported_ == errorsBefore && !Stopped();
+  return arrived && !Stopped();
 }
 
 std::filesystem::path StartupSequence::Local(std::string_view utf8Name) const {

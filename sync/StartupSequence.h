@@ -124,8 +124,9 @@ class StartupSequence final : private CFtpListener {
   void RunFrom(Step step);
   Step Run(Step step);
   Step CheckBrain();
-  // Whether the downloaded brain is whole by the listing's references; `counted` gets its records.
-  bool CheckDownloadedBrain(BrainRecords& counted);
+  // Whether the downloaded brain is whole by the listing's references; `counted` gets its records
+  // and `listing` the login folder as the check saw it.
+  bool CheckDownloadedBrain(BrainRecords& counted, RootListing& listing);
   // Downloads whose errors are printed and counted, for the brain's checks and repair.
   FetchFile QuietFetch();
   // Puts the brain as downloaded in place of one backup; false when the server refused.
@@ -171,8 +172,6 @@ class StartupSequence final : private CFtpListener {
   // Where the machine stands, and whether it is running its steps now.
   Step next_ = Step::Done;
   bool running_ = false;
-  // Errors reported so far; a download compares it around its call.
-  int errorsReported_ = 0;
   bool quiet_ = false;
   int UnknownErrorsIgnored = 0;
 };

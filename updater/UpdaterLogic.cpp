@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "EveryOtherError.h"
 #include "ItemReader.h"
 #include "Release.h"
 #include "TextFile.h"
@@ -86,7 +87,7 @@ std::string PlainDecimal(double value) {
 }
 
 // One oFTP object with the listener that carries its events to the logic. The logic hears only the
-// newest connection; every connection remembers for its own attempt whether it reported an error.
+// newest connection; each call's outcome tells the logic whether it worked.
 class UpdaterLogic::Connection final : public CFtpListener {
  public:
   explicit Connection(UpdaterLogic& owner) : owner_(owner) { ftp.SetListener(this); }
@@ -95,8 +96,6 @@ class UpdaterLogic::Connection final : public CFtpListener {
   Connection& operator=(const Connection&) = delete;
 
   void ErrorMsg(const std::string& sErr) override {
-    errorReported = true;
-    lastError = sErr;
     if (IsHeard()) owner_.oFTP_ErrorMsg(sErr);
   }
   void StatusMsg(const std::string& Msg) override {
@@ -110,8 +109,6 @@ class UpdaterLogic::Connection final : public CFtpListener {
   }
 
   CFtp ftp;
-  bool errorReported = false;
-  std::string lastError;
   // While the signature comes, the logic explains a failure itself and the progress line stays.
   bool quiet = false;
 
@@ -182,6 +179,8 @@ void UpdaterLogic::Label3_Click() {
   oFTP = connection;
   CFtp& ftp = connection->ftp;
   ftp.Port(server_.port);
+  ftp.SetTls(server_.tls);
+  ftp.SetTlsMemory(programFolder_ / PathFromUtf8(kTlsMemoryFile));
   ftp.Connect(server_.host, server_.user, server_.password, "");
   ftp.TransferType(2);
   // Names of their own per attempt, so that a retry never writes into a file an unwinding attempt
@@ -189,9 +188,9 @@ void UpdaterLogic::Label3_Click() {
   const std::string suffix = ".download" + std::to_string(++attempts_);
   const fs::path download = programFolder_ / PathFromUtf8(std::string(kMainProgramFile) + suffix);
   const fs::path signature = programFolder_ / PathFromUtf8(std::string(kMainProgramFile) + ".sig" + suffix);
-  const bool received = ftp.GetFile(kRemoteMainProgram, download, false);
+  const FtpOutcome received = ftp.GetFile(kRemoteMainProgram, download, false);
 
-  if (finished_ || !received || connection->errorReported) {
+  if (finished_ || !received) {
     // The installed program stays as it was. A reported error has had its dialog (or, every other
     // time, none); either way the button works again unless the program is ending.
     RemoveFile(download);
@@ -199,11 +198,11 @@ void UpdaterLogic::Label3_Click() {
     return;
   }
   connection->quiet = true;
-  const bool signatureReceived = ftp.GetFile(ReleaseSignatureName(), signature, false);
+  const FtpOutcome signatureReceived = ftp.GetFile(ReleaseSignatureName(), signature, false);
   connection->quiet = false;
   std::string refusal;
-  if (!signatureReceived || connection->errorReported) {
-    refusal = W("Signaturen ") + ReleaseSignatureName() + W(" kunde inte hämtas (") + connection->lastError +
+  if (!signatureReceived) {
+    refusal = W("Signaturen ") + ReleaseSignatureName() + W(" kunde inte hämtas (") + signatureReceived.text +
               W("), och utan den installeras ingen ny version.") + W(kUntouched);
   } else {
     refusal = CheckRelease(download, signature, *AnnouncedVersion());
@@ -379,12 +378,7 @@ void UpdaterLogic::Revert(float version, const std::string& why) {
 
 void UpdaterLogic::oFTP_ErrorMsg(const std::string& sErr) {
   if (finished_) return;
-  if (downloadErrorShown_) {
-    downloadErrorShown_ = false;
-    return;
-  }
-  downloadErrorShown_ = true;
-  ShowDownloadError(sErr);
+  if (EveryOtherError(downloadErrorShown_).DialogDue()) ShowDownloadError(sErr);
 }
 
 void UpdaterLogic::ShowDownloadError(const std::string& sErr) {

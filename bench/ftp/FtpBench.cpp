@@ -76,6 +76,7 @@ std::unique_ptr<CFtp> Connected(const Setup& setup) {
   auto ftp = std::make_unique<CFtp>();
   ftp->Port(static_cast<int16_t>(setup.port));
   ftp->TransferType(2);
+  ftp->SetTls(FtpTls::Optional);  // the benchmark servers speak plain FTP, as the baseline does
   if (!ftp->Connect("127.0.0.1", setup.user, setup.password)) return nullptr;
   return ftp;
 }

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   const ServerSettings settings = ReadServerSettings();
   CFtp ftp;
   ftp.Port(settings.port);
+  ftp.SetTls(settings.tls);
   if (!ftp.Connect(settings.host, settings.user, settings.password, "")) {
     std::fprintf(stderr, "Cannot log in to %s:%d.\n", settings.host.c_str(), settings.port);
     return 1;

@@ -20,7 +20,14 @@ TEST(Settings, EnvironmentOverridesTheCompiledInAccount) {
     ::setenv("VIMO_FTP_PORT", bad, 1);
     EXPECT_EQ(ReadServerSettings().port, 21) << bad;
   }
-  for (const char* name : {"VIMO_FTP_HOST", "VIMO_FTP_PORT", "VIMO_FTP_USER", "VIMO_FTP_PASSWORD"})
+  ::setenv("VIMO_FTP_TLS", "optional", 1);
+  EXPECT_EQ(ReadServerSettings().tls, FtpTls::Optional);
+  for (const char* mistyped : {"Optional", "no"}) {
+    ::setenv("VIMO_FTP_TLS", mistyped, 1);
+    EXPECT_EQ(ReadServerSettings().tls, FtpTls::Required) << mistyped;
+  }
+  for (const char* name :
+       {"VIMO_FTP_HOST", "VIMO_FTP_PORT", "VIMO_FTP_USER", "VIMO_FTP_PASSWORD", "VIMO_FTP_TLS"})
     ::unsetenv(name);
   EXPECT_FALSE(ReadServerSettings().host.empty());
 }

@@ -46,3 +46,15 @@ TEST_F(TextFileTest, AppendCreatesAndExtends) {
   EXPECT_TRUE(RemoveFile(file));
   EXPECT_FALSE(FileExists(file));
 }
+
+TEST_F(TextFileTest, ALineIsAddedOnceAndFoundWhateverTheLineEnds) {
+  const fs::path file = dir_ / "Data" / "tls-servers.txt";
+  EXPECT_FALSE(FileHasLine(file, "127.0.0.1:21"));
+  ASSERT_TRUE(AddLineToFile(file, "127.0.0.1:21"));
+  ASSERT_TRUE(AddLineToFile(file, "127.0.0.1:21"));
+  ASSERT_TRUE(AddLineToFile(file, "ftp.example.org:990"));
+  EXPECT_EQ(ReadFileBytes(file), "127.0.0.1:21\r\nftp.example.org:990\r\n");
+  ASSERT_TRUE(WriteFileAtomically(file, "a:1\nb:2\rc:3"));
+  for (const char* line : {"a:1", "b:2", "c:3"}) EXPECT_TRUE(FileHasLine(file, line)) << line;
+  EXPECT_FALSE(FileHasLine(file, "a:"));
+}

@@ -84,7 +84,7 @@ TEST_F(Directory, RenameDeleteAndDirectories) {
   EXPECT_EQ(ftp.GetCurrDir(), "/Data");
   // Relative names now mean the new current directory.
   ASSERT_TRUE(ftp.GetFile("inner.txt", local / "inner.txt")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "inner.txt"), "inside");
+  EXPECT_EQ(ReadBytes(local / "inner.txt"), "inside");
   EXPECT_TRUE(ftp.DeleteFile("inner.txt"));
   EXPECT_TRUE(ftp.ChangeDir("/"));
   EXPECT_TRUE(ftp.DeleteDir("Data"));
@@ -92,17 +92,37 @@ TEST_F(Directory, RenameDeleteAndDirectories) {
   EXPECT_TRUE(listener.errors.empty()) << testing::PrintToString(listener.errors);
 }
 
-TEST_F(Directory, FailedCommandsReportTheServersReply) {
-  EXPECT_FALSE(ftp.DeleteFile("/missing.txt"));
-  EXPECT_FALSE(ftp.RenFile("/missing.txt", "/other.txt"));
-  EXPECT_FALSE(ftp.ChangeDir("nowhere"));
-  EXPECT_FALSE(ftp.DeleteDir("nowhere"));
+TEST_F(Directory, FailedCommandsReportTheServersReplyAndGiveItAsTheirOutcome) {
+  std::vector<FtpOutcome> outcomes{ftp.DeleteFile("/missing.txt"), ftp.RenFile("/missing.txt", "/other.txt"),
+                                   ftp.ChangeDir("nowhere"), ftp.DeleteDir("nowhere")};
   ASSERT_EQ(listener.errors.size(), 4u);
-  for (const auto& error : listener.errors) {
+  for (size_t i = 0; i < outcomes.size(); ++i) {
+    const auto& error = listener.errors[i];
+    EXPECT_FALSE(outcomes[i]);
+    EXPECT_EQ(outcomes[i].code, 12003);
+    EXPECT_EQ(outcomes[i].text, error);
     EXPECT_EQ(error.rfind("!550 ", 0), 0u) << error;
     EXPECT_EQ(error.substr(error.size() - 2), "\r\n") << error;
   }
-  EXPECT_TRUE(ftp.MakeDir("fine"));  // the session is still good
+  EXPECT_EQ(ftp.GetCurrDir(), "/");
+  EXPECT_TRUE(ftp.LastOutcome());
+  FtpOutcome made = ftp.MakeDir("fine");  // the session is still good
+  EXPECT_TRUE(made);
+  EXPECT_EQ(made.code, 0);
+  EXPECT_EQ(made.text, "");
+  // Outcomes without an event: a name that is not there, and a cancelled chunked download.
+  EXPECT_FALSE(ftp.FileExist("missing.txt"));
+  EXPECT_TRUE(ftp.LastOutcome());
+  server.WriteFile("big.bin", PatternBytes(5000));
+  ftp.CancelTransfer(true);
+  FtpOutcome cancelled = ftp.DownloadFile("big.bin", local / "big.bin");
+  EXPECT_EQ(cancelled.code, 12017);
+  EXPECT_EQ(cancelled.text, "!Operation cancelled");
+  ftp.CloseConnection();
+  FtpOutcome none = ftp.DeleteFile("fine");
+  EXPECT_EQ(none.text, "!No session");
+  EXPECT_EQ(listener.errors.size(), 5u);
+  EXPECT_EQ(listener.errors.back(), "!No session");
 }
 
 }  // namespace

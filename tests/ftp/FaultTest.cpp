@@ -23,10 +23,10 @@ class Faults : public testing::Test {
     listener.Clear();
     ASSERT_TRUE(ConnectTo(ftp, healthy)) << testing::PrintToString(listener.errors);
     ASSERT_TRUE(ftp.GetFile("ok.txt", local / "ok.txt"));
-    EXPECT_EQ(ReadLocal(local / "ok.txt"), "ok");
+    EXPECT_EQ(ReadBytes(local / "ok.txt"), "ok");
   }
 
-  ScratchFolder local;
+  TempFolder local;
   RecordingListener listener;
   CFtp ftp;
 };
@@ -116,16 +116,16 @@ TEST_F(Faults, DroppedDownloadKeepsTheOldLocalFileOrThePartialChunks) {
   server.WriteFile("brain.txt", PatternBytes(100000));
   ASSERT_TRUE(ConnectTo(ftp, server));
   ftp.TransferType(2);
-  WriteLocal(local / "brain.txt", "previous brain");
+  WriteBytes(local / "brain.txt", "previous brain");
   EXPECT_FALSE(ftp.GetFile("brain.txt", local / "brain.txt"));
   EXPECT_EQ(listener.errors, std::vector<std::string>{"!Connection has been terminated"});
-  EXPECT_EQ(ReadLocal(local / "brain.txt"), "previous brain");
+  EXPECT_EQ(ReadBytes(local / "brain.txt"), "previous brain");
 
   listener.Clear();
   ASSERT_TRUE(ConnectTo(ftp, server));
   EXPECT_FALSE(ftp.DownloadFile("brain.txt", local / "partial.txt"));
   EXPECT_EQ(listener.errors, std::vector<std::string>{"!Connection has been terminated"});
-  EXPECT_EQ(ReadLocal(local / "partial.txt"), PatternBytes(3000));
+  EXPECT_EQ(ReadBytes(local / "partial.txt"), PatternBytes(3000));
   EXPECT_EQ(listener.completions, 1);
 
   // The same break when the acceptance, the bytes and the drop are all waiting by the time the client
@@ -139,7 +139,7 @@ TEST_F(Faults, DroppedDownloadKeepsTheOldLocalFileOrThePartialChunks) {
   EXPECT_FALSE(ftp.DownloadFile("brain.txt", local / "late.txt"));
   listener.onStatus = nullptr;
   EXPECT_EQ(listener.errors, std::vector<std::string>{"!Connection has been terminated"});
-  EXPECT_EQ(ReadLocal(local / "late.txt"), PatternBytes(3000));
+  EXPECT_EQ(ReadBytes(local / "late.txt"), PatternBytes(3000));
   EXPECT_EQ(listener.completions, 1);
   ftp.ShowAllMessages(false);
   ExpectUsableAgain();
@@ -147,7 +147,7 @@ TEST_F(Faults, DroppedDownloadKeepsTheOldLocalFileOrThePartialChunks) {
 
 TEST_F(Faults, DroppedUploadIsReportedAsAFailure) {
   FtpTestServer server({"--drop-after-bytes", "4096", "--drop-name", "brain.txt"});
-  WriteLocal(local / "brain.txt", PatternBytes(200000));
+  WriteBytes(local / "brain.txt", PatternBytes(200000));
   ASSERT_TRUE(ConnectTo(ftp, server));
   ftp.TransferType(2);
   EXPECT_FALSE(ftp.PutFile(local / "brain.txt", "brain.txt"));
@@ -164,7 +164,7 @@ TEST_F(Faults, DroppedUploadIsReportedAsAFailure) {
 TEST_F(Faults, StalledTransfersTimeOut) {
   FtpTestServer server({"--stall-name", "slow.bin"});
   server.WriteFile("slow.bin", PatternBytes(5000));
-  WriteLocal(local / "up.bin", PatternBytes(5000));
+  WriteBytes(local / "up.bin", PatternBytes(5000));
   ASSERT_TRUE(ConnectTo(ftp, server));
   // While the server is silent the owner's events keep running, and may close the session.
   int pumped = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FtpTestServer.h"
+#include "SyncTestFiles.h"
 #include "ftp/CFtp.h"
 
 // Records every event of a CFtp in order, as readable lines, and lets a test act from inside an event.
@@ -71,32 +72,11 @@ inline FtpLimits ShortLimits() {
 // Points `ftp` at `server` and logs in with its account.
 inline bool ConnectTo(CFtp& ftp, const RealFtpServer& server) {
   ftp.SetLimits(ShortLimits());
+  ftp.SetTls(FtpTls::Optional);
   ftp.Port(static_cast<int16_t>(server.port()));
   return ftp.Connect("127.0.0.1", server.user(), server.password());
 }
 
-// A fresh local folder for downloaded files, removed at the end of the test.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vimo-local-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-std::string ReadLocal(const std::filesystem::path& path);
-void WriteLocal(const std::filesystem::path& path, const std::string& bytes);
 // `size` bytes of a repeating, position-dependent pattern, so that lost or reordered bytes show.
 std::string PatternBytes(size_t size);
 
@@ -111,7 +91,7 @@ class ConnectedClientTest : public testing::Test {
   }
 
   FtpTestServer server;
-  ScratchFolder local;
+  TempFolder local;
   RecordingListener listener;
   CFtp ftp;
 };

@@ -29,7 +29,7 @@ class BothServers : public testing::TestWithParam<std::string> {
   RealFtpServer& server() { return *servers_.at(GetParam()); }
 
   static inline std::map<std::string, std::unique_ptr<RealFtpServer>> servers_;
-  ScratchFolder local;
+  TempFolder local;
   RecordingListener listener;
   CFtp ftp;
 };
@@ -40,12 +40,12 @@ TEST_P(BothServers, TextAndWindows1252NamesTravelAsTheProgramSendsThem) {
       "rad ett\r\nr\xE4"
       "d tv\xE5\r\n";
   server().WriteText("användare.txt", "gammal\r\n");
-  WriteLocal(local / "up.txt", text);
+  WriteBytes(local / "up.txt", text);
   ftp.TransferType(1);
   ASSERT_TRUE(ftp.PutFile(local / "up.txt", name)) << testing::PrintToString(listener.errors);
   EXPECT_EQ(server().ReadText("användare.txt"), text);
   ASSERT_TRUE(ftp.GetFile(name, local / "down.txt")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "down.txt"), text);
+  EXPECT_EQ(ReadBytes(local / "down.txt"), text);
   ASSERT_TRUE(ftp.ListDir());
   ASSERT_EQ(ftp.Files().Count(), 1);
   EXPECT_EQ(ftp.Files().Item(1).FileName(), name);
@@ -56,7 +56,7 @@ TEST_P(BothServers, BinaryFilesAreByteExactBothWays) {
   server().WriteFile("sub/in.bin", bytes);
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.GetFile("sub/in.bin", local / "in.bin")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "in.bin"), bytes);
+  EXPECT_EQ(ReadBytes(local / "in.bin"), bytes);
   ASSERT_TRUE(ftp.PutFile(local / "in.bin", "sub/out.bin")) << testing::PrintToString(listener.errors);
   EXPECT_EQ(server().ReadFile("sub/out.bin"), bytes);
 }
@@ -78,7 +78,7 @@ TEST_P(BothServers, AFailedCommandLeavesTheSessionInItsFolder) {
   }
   EXPECT_EQ(ftp.GetCurrDir(), "/sub");
   ASSERT_TRUE(ftp.GetFile("in.txt", local / "in.txt")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "in.txt"), "sub folder\n");
+  EXPECT_EQ(ReadBytes(local / "in.txt"), "sub folder\n");
   // The same session goes on renaming, deleting and listing.
   ASSERT_TRUE(ftp.RenFile("in.txt", "renamed.txt"));
   ASSERT_TRUE(ftp.DeleteFile("renamed.txt"));
@@ -97,7 +97,7 @@ TEST_P(BothServers, PiecewiseOperationsUseTheSessionAndItsFolder) {
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.ChangeDir("sub"));
   ASSERT_TRUE(ftp.DownloadFile("a.bin", local / "a.bin")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "a.bin"), PatternBytes(2500));
+  EXPECT_EQ(ReadBytes(local / "a.bin"), PatternBytes(2500));
   ASSERT_TRUE(ftp.UploadFile(local / "a.bin", "b.bin")) << testing::PrintToString(listener.errors);
   EXPECT_EQ(server().ReadFile("sub/b.bin"), PatternBytes(2500));
   std::string text;

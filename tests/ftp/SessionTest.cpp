@@ -9,6 +9,7 @@ class Session : public testing::Test {
   void SetUp() override {
     ftp.SetListener(&listener);
     ftp.SetLimits(ShortLimits());
+    ftp.SetTls(FtpTls::Optional);
   }
   RecordingListener listener;
   CFtp ftp;
@@ -78,7 +79,7 @@ TEST_F(Session, ClosingANeverConnectedObjectRaisesNothing) {
 }
 
 TEST_F(Session, EveryOperationWithoutASessionSaysNoSession) {
-  ScratchFolder local;
+  TempFolder local;
   std::string buffer = "unchanged";
   EXPECT_FALSE(ftp.FileExist("a"));
   EXPECT_FALSE(ftp.GetFile("a", local / "a"));
@@ -112,12 +113,13 @@ TEST_F(Session, LastResponseInfoKeepsTheServersReplyAfterClosing) {
 TEST_F(Session, NoCallWaitsOutTheStallBoundForAServerThatNeverSaysGoodbye) {
   FtpTestServer server({"--silent-quit"});
   server.WriteFile("a.txt", "a");
-  ScratchFolder local;
+  TempFolder local;
   FtpLimits patient = ShortLimits();
   patient.stallTimeout = std::chrono::seconds(20);
   for (bool byDestructor : {false, true}) {
     SCOPED_TRACE(byDestructor ? "destructor" : "CloseConnection");
     auto client = std::make_unique<CFtp>();
+    client->SetTls(FtpTls::Optional);
     client->Port(static_cast<int16_t>(server.port()));
     client->SetLimits(patient);
     ASSERT_TRUE(client->Connect("127.0.0.1", server.user(), server.password()));
@@ -151,7 +153,7 @@ TEST_F(Session, DestroyingTheObjectClosesItsConnection) {
 TEST_F(Session, ClosingOneObjectLeavesTheOthersSessionWorkingInEitherOrder) {
   FtpTestServer server;
   server.WriteFile("here.txt", "here");
-  ScratchFolder local;
+  TempFolder local;
   for (bool oldestFirst : {true, false}) {
     SCOPED_TRACE(oldestFirst ? "oldest first" : "newest first");
     auto older = std::make_unique<CFtp>();

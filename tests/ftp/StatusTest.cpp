@@ -76,7 +76,7 @@ TEST_F(Status, DownloadProgressCountsResponsesQuietlyAndCompletesOnce) {
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.ListDir());
   listener.Clear();
-  ScratchFolder local;
+  TempFolder local;
   ASSERT_TRUE(ftp.GetFile("data.bin", local / "data.bin"));
   auto completed = std::find(listener.events.begin(), listener.events.end(), "completed");
   ASSERT_NE(completed, listener.events.end());
@@ -100,7 +100,7 @@ TEST_F(Status, UnknownSizeGivesZeroPercent) {
   FtpTestServer server;
   server.WriteFile("data.bin", PatternBytes(5000));
   ASSERT_TRUE(ConnectTo(ftp, server));
-  ScratchFolder local;
+  TempFolder local;
   ASSERT_TRUE(ftp.GetFile("data.bin", local / "data.bin"));  // no listing: the size stays unknown
   ASSERT_FALSE(listener.progress.empty());
   for (const auto& step : listener.progress) EXPECT_EQ(step.percent, 0);

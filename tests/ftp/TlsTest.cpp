@@ -16,8 +16,9 @@
 // between client and server records what the client puts on the control connection.
 namespace {
 
-// Forwards one connection from an ephemeral port of 127.0.0.1 to `port`, keeping a copy of the bytes
-// that go towards the server.
+// Forwards connections, one after the other, from an ephemeral port of 127.0.0.1 to `port`, keeping a
+// copy of the bytes that go towards the server. Told to strip TLS, it plays the man in the middle that
+// answers AUTH itself with "500", as a server without TLS would.
 class RecordingRelay {
  public:
   explicit RecordingRelay(int port) : target_(port) {
@@ -44,14 +45,30 @@ class RecordingRelay {
     std::lock_guard<std::mutex> lock(mutex_);
     return toServer_;
   }
+  void StripTls() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stripTls_ = true;
+    toServer_.clear();
+  }
 
  private:
   void Run() {
     pollfd waiting{listener_, POLLIN, 0};
-    while (!stop_ && poll(&waiting, 1, 50) == 0) {
+    while (!stop_) {
+      if (poll(&waiting, 1, 50) > 0) Forward(accept(listener_, nullptr, nullptr));
     }
-    if (stop_) return;
-    int client = accept(listener_, nullptr, nullptr);
+  }
+
+  // Whether the client's bytes were an AUTH command that the relay answered itself.
+  bool AnsweredAuth(int client, std::string_view bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    toServer_.append(bytes);
+    if (!stripTls_ || bytes.substr(0, 5) != "AUTH ") return false;
+    std::string_view refusal = "500 AUTH not understood.\r\n";
+    return write(client, refusal.data(), refusal.size()) == static_cast<ssize_t>(refusal.size());
+  }
+
+  void Forward(int client) {
     int server = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -66,10 +83,7 @@ class RecordingRelay {
         if (ends[0].revents != 0) {
           got = read(client, buffer, sizeof buffer);
           if (got <= 0) break;
-          {
-            std::lock_guard<std::mutex> lock(mutex_);
-            toServer_.append(buffer, static_cast<size_t>(got));
-          }
+          if (AnsweredAuth(client, std::string_view(buffer, static_cast<size_t>(got)))) continue;
           if (write(server, buffer, static_cast<size_t>(got)) != got) break;
         }
         if (ends[1].revents != 0) {
@@ -88,13 +102,14 @@ class RecordingRelay {
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::string toServer_;
+  bool stripTls_ = false;
   std::thread thread_;
 };
 
 class Tls : public testing::TestWithParam<std::string> {
  protected:
   static void SetUpTestSuite() {
-    certificates_ = std::make_unique<ScratchFolder>();
+    certificates_ = std::make_unique<TempFolder>();
     serverCertificate_ = MakeTestCertificate(certificates_->path(), "server");
     otherCertificate_ = MakeTestCertificate(certificates_->path(), "other");
   }
@@ -115,6 +130,7 @@ class Tls : public testing::TestWithParam<std::string> {
       }
     }
     ftp.SetListener(&listener);
+    ftp.SetTlsMemory(local / "tls-servers.txt");
   }
 
   bool ConnectThrough(RecordingRelay& relay, const std::filesystem::path& caFile) {
@@ -124,11 +140,11 @@ class Tls : public testing::TestWithParam<std::string> {
     return ftp.Connect("127.0.0.1", server_->user(), server_->password());
   }
 
-  static inline std::unique_ptr<ScratchFolder> certificates_;
+  static inline std::unique_ptr<TempFolder> certificates_;
   static inline TestCertificate serverCertificate_;
   static inline TestCertificate otherCertificate_;
   static inline std::unique_ptr<RealFtpServer> server_;
-  ScratchFolder local;
+  TempFolder local;
   RecordingListener listener;
   CFtp ftp;
 };
@@ -140,7 +156,7 @@ TEST_P(Tls, TheLoginAndTheDataTravelEncryptedToAServerOfferingTls) {
       << testing::PrintToString(listener.errors);
   ftp.TransferType(1);
   ASSERT_TRUE(ftp.GetFile("medd.txt", local / "medd.txt")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "medd.txt"), "hemligt meddelande\r\n");
+  EXPECT_EQ(ReadBytes(local / "medd.txt"), "hemligt meddelande\r\n");
   ASSERT_TRUE(ftp.PutFile(local / "medd.txt", "tillbaka.txt")) << testing::PrintToString(listener.errors);
   EXPECT_EQ(server_->ReadText("tillbaka.txt"), "hemligt meddelande\r\n");
   ftp.CloseConnection();
@@ -162,6 +178,35 @@ TEST_P(Tls, ACertificateNotFromTheTrustedAuthorityIsRefusedBeforeTheLogin) {
     EXPECT_EQ(wire.find(server_->password()), std::string::npos);
     EXPECT_EQ(wire.find("USER"), std::string::npos) << "no plain login after a failed verification";
   }
+}
+
+TEST_P(Tls, AServerThatOnceCompletedTlsIsNeverLoggedInToInClearAgain) {
+  RecordingRelay relay(server_->port());
+  ftp.SetTls(FtpTls::Optional);
+  ASSERT_TRUE(ConnectThrough(relay, serverCertificate_.certificate))
+      << testing::PrintToString(listener.errors);
+  ftp.CloseConnection();
+  relay.StripTls();
+  listener.Clear();
+  EXPECT_FALSE(ConnectThrough(relay, serverCertificate_.certificate));
+  EXPECT_EQ(listener.errors,
+            std::vector<std::string>{"!The secure channel to the server could not be set up"});
+  EXPECT_NE(relay.toServer().find("AUTH"), std::string::npos);
+  EXPECT_EQ(relay.toServer().find("USER"), std::string::npos) << relay.toServer();
+
+  // A copy that never spoke TLS with the server takes the stripped session for a plain server; one that
+  // must have TLS refuses it as well.
+  CFtp stranger;
+  stranger.SetTls(FtpTls::Optional);
+  stranger.SetTlsMemory(local / "stranger.txt");
+  stranger.Port(static_cast<int16_t>(relay.port()));
+  EXPECT_TRUE(stranger.Connect("127.0.0.1", server_->user(), server_->password()));
+  stranger.CloseConnection();
+  relay.StripTls();
+  ftp.SetTls(FtpTls::Required);
+  ftp.SetTlsMemory(local / "nothing-remembered.txt");
+  EXPECT_FALSE(ConnectThrough(relay, serverCertificate_.certificate));
+  EXPECT_EQ(relay.toServer().find("USER"), std::string::npos) << relay.toServer();
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, Tls, testing::ValuesIn(kTestServerKinds), TestServerKindName);

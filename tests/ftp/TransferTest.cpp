@@ -11,26 +11,26 @@ class Transfer : public ConnectedClientTest {};
 TEST_F(Transfer, GetFileInAsciiModeKeepsCrLfAndReplacesTheLocalFileWhole) {
   server.WriteText("brain.txt", "*\r\nhej\r\nhall\xE5\r\n");
   ftp.TransferType(1);
-  WriteLocal(local / "brain.txt", "old");
+  WriteBytes(local / "brain.txt", "old");
   ASSERT_TRUE(ftp.GetFile("/brain.txt", local / "brain.txt")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "brain.txt"), "*\r\nhej\r\nhall\xE5\r\n");
+  EXPECT_EQ(ReadBytes(local / "brain.txt"), "*\r\nhej\r\nhall\xE5\r\n");
   EXPECT_EQ(listener.completions, 1);
   EXPECT_FALSE(std::filesystem::exists(local / "brain.txt.part"));
 }
 
 TEST_F(Transfer, BinaryTransfersMoveEveryByteBothWays) {
   std::string bytes = PatternBytes(200000) + "\r\n\n\r";
-  WriteLocal(local / "up.bin", bytes);
+  WriteBytes(local / "up.bin", bytes);
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.PutFile(local / "up.bin", "up.bin")) << testing::PrintToString(listener.errors);
   EXPECT_EQ(server.ReadFile("up.bin"), bytes);
   ASSERT_TRUE(ftp.GetFile("up.bin", local / "down.bin"));
-  EXPECT_EQ(ReadLocal(local / "down.bin"), bytes);
+  EXPECT_EQ(ReadBytes(local / "down.bin"), bytes);
   EXPECT_EQ(listener.completions, 2);
 }
 
 TEST_F(Transfer, PutFileInAsciiModeSendsCrLfAsTheServerExpects) {
-  WriteLocal(local / "medd.txt", "Hej d\xE5!\r\nRad tv\xE5\r\n");
+  WriteBytes(local / "medd.txt", "Hej d\xE5!\r\nRad tv\xE5\r\n");
   ftp.TransferType(1);
   ASSERT_TRUE(ftp.PutFile(local / "medd.txt", "/medd.txt"));
   EXPECT_EQ(server.ReadText("medd.txt"), "Hej d\xE5!\r\nRad tv\xE5\r\n");
@@ -41,24 +41,24 @@ TEST_F(Transfer, Windows1252NamesReachTheServerAsTheirLetters) {
   ftp.TransferType(1);
   ASSERT_TRUE(ftp.GetFile("anv\xE4ndare.txt", local / "users.txt"))
       << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "users.txt"), "DATOR1\r\n");
+  EXPECT_EQ(ReadBytes(local / "users.txt"), "DATOR1\r\n");
   ASSERT_TRUE(ftp.PutFile(local / "users.txt", "temp_anv\xE4ndare.txt"));
   EXPECT_TRUE(server.Exists("temp_användare.txt"));
 }
 
 TEST_F(Transfer, GetFileRefusesToOverwriteWhenAsked) {
   server.WriteFile("a.txt", "new");
-  WriteLocal(local / "a.txt", "old");
+  WriteBytes(local / "a.txt", "old");
   EXPECT_FALSE(ftp.GetFile("a.txt", local / "a.txt", true));
   EXPECT_EQ(listener.errors, std::vector<std::string>{"!Unknown error: Error details not available"});
-  EXPECT_EQ(ReadLocal(local / "a.txt"), "old");
+  EXPECT_EQ(ReadBytes(local / "a.txt"), "old");
   EXPECT_EQ(listener.completions, 0);
 }
 
 TEST_F(Transfer, AListenerCanStartTheNextTransfersFromInsideTransferCompleted) {
   server.WriteFile("one.txt", "1");
   server.WriteFile("two.txt", "2");
-  WriteLocal(local / "three.txt", "3");
+  WriteBytes(local / "three.txt", "3");
   int step = 0;
   bool nestedOk = true;
   listener.onCompleted = [&] {
@@ -69,8 +69,8 @@ TEST_F(Transfer, AListenerCanStartTheNextTransfersFromInsideTransferCompleted) {
   ASSERT_TRUE(ftp.GetFile("one.txt", local / "one.txt"));
   EXPECT_TRUE(nestedOk) << testing::PrintToString(listener.errors);
   EXPECT_EQ(listener.completions, 3);
-  EXPECT_EQ(ReadLocal(local / "one.txt"), "1");
-  EXPECT_EQ(ReadLocal(local / "two.txt"), "2");
+  EXPECT_EQ(ReadBytes(local / "one.txt"), "1");
+  EXPECT_EQ(ReadBytes(local / "two.txt"), "2");
   EXPECT_EQ(server.ReadFile("three.txt"), "3");
 }
 
@@ -86,7 +86,7 @@ TEST_F(Transfer, AListenerMayCloseAndDestroyTheObjectFromInsideTransferCompleted
   };
   EXPECT_TRUE(owned->GetFile("last.txt", local / "last.txt"));
   EXPECT_EQ(owned, nullptr);
-  EXPECT_EQ(ReadLocal(local / "last.txt"), "x");
+  EXPECT_EQ(ReadBytes(local / "last.txt"), "x");
 }
 
 TEST_F(Transfer, CallsFromAProgressEventDuringATransferFailWithoutHarm) {
@@ -96,7 +96,7 @@ TEST_F(Transfer, CallsFromAProgressEventDuringATransferFailWithoutHarm) {
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.GetFile("big.bin", local / "big.bin"));
   EXPECT_FALSE(nestedResult);
-  EXPECT_EQ(ReadLocal(local / "big.bin"), PatternBytes(400000));
+  EXPECT_EQ(ReadBytes(local / "big.bin"), PatternBytes(400000));
   EXPECT_TRUE(server.Exists("big.bin"));
 }
 
@@ -105,12 +105,14 @@ TEST_F(Transfer, DownloadFileReadsPiecesOf1024Bytes) {
   std::vector<uintmax_t> sizesSeenByThePump;
   ftp.SetEventPump([&] {
     std::error_code ignored;
-    sizesSeenByThePump.push_back(std::filesystem::file_size(local / "c.bin", ignored));
+    // The pump also runs while a slow machine waits on the network; those runs see the same size.
+    auto size = std::filesystem::file_size(local / "c.bin", ignored);
+    if (sizesSeenByThePump.empty() || sizesSeenByThePump.back() != size) sizesSeenByThePump.push_back(size);
   });
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.DownloadFile("c.bin", local / "c.bin"));
   EXPECT_EQ(sizesSeenByThePump, (std::vector<uintmax_t>{0, 1024, 2048, 2500}));
-  EXPECT_EQ(ReadLocal(local / "c.bin"), PatternBytes(2500));
+  EXPECT_EQ(ReadBytes(local / "c.bin"), PatternBytes(2500));
   EXPECT_EQ(listener.completions, 1);
 }
 
@@ -119,28 +121,29 @@ TEST_F(Transfer, DownloadFileWithCancelLeftSetKeepsTheFirstPieceAndTheObjectStay
   ftp.CancelTransfer(true);
   EXPECT_FALSE(ftp.DownloadFile("c.bin", local / "c.bin"));
   EXPECT_TRUE(ftp.CancelTransfer());
-  EXPECT_EQ(ReadLocal(local / "c.bin"), PatternBytes(1024));
+  EXPECT_EQ(ReadBytes(local / "c.bin"), PatternBytes(1024));
   EXPECT_EQ(listener.completions, 1);
   EXPECT_TRUE(listener.errors.empty()) << testing::PrintToString(listener.errors);
   ftp.CancelTransfer(false);
   ASSERT_TRUE(ftp.GetFile("c.bin", local / "again.bin")) << testing::PrintToString(listener.errors);
-  EXPECT_EQ(ReadLocal(local / "again.bin"), PatternBytes(2500));
+  EXPECT_EQ(ReadBytes(local / "again.bin"), PatternBytes(2500));
 }
 
 TEST_F(Transfer, UploadFileMovesPiecesAndAcceptsAnEmptyFile) {
-  WriteLocal(local / "empty.txt", "");
+  WriteBytes(local / "empty.txt", "");
   ftp.CancelTransfer(true);
   ASSERT_TRUE(ftp.UploadFile(local / "empty.txt", "empty.txt")) << testing::PrintToString(listener.errors);
   EXPECT_FALSE(ftp.CancelTransfer());
   EXPECT_TRUE(server.Exists("empty.txt"));
   EXPECT_EQ(server.ReadFile("empty.txt"), "");
-  WriteLocal(local / "piece.bin", PatternBytes(3000));
+  WriteBytes(local / "piece.bin", PatternBytes(3000));
   int pumps = 0;
   ftp.SetEventPump([&] { ++pumps; });
   ftp.TransferType(2);
   ASSERT_TRUE(ftp.UploadFile(local / "piece.bin", "piece.bin"));
   EXPECT_EQ(server.ReadFile("piece.bin"), PatternBytes(3000));
-  EXPECT_EQ(pumps, 4);  // before each of the three pieces, and before finding nothing left
+  // Before each of the three pieces and before finding nothing left, and while a slow machine waits.
+  EXPECT_GE(pumps, 4);
   EXPECT_EQ(listener.completions, 2);
 }
 

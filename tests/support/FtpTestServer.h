@@ -10,6 +10,8 @@
 // FtpTestServer (our own scripts/ftp_server.py, with fault switches) and PureFtpTestServer (pure-ftpd,
 // a server nobody here wrote). A test body written against this base runs against either.
 //
+// Constructing one sets VIMO_FTP_TLS=optional for the process: its clients may log in without TLS.
+//
 // Both start in their constructor, waiting a bounded time, and throw std::runtime_error if the server
 // does not come up; the destructor stops the server and removes the folder. Not copyable.
 //

@@ -8,5 +8,6 @@ ServerSettings SettingsFor(const RealFtpServer& server) {
   settings.port = static_cast<std::int16_t>(server.port());
   settings.user = server.user();
   settings.password = server.password();
+  settings.tls = FtpTls::Optional;  // the test servers speak plain FTP
   return settings;
 }

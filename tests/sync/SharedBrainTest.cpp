@@ -280,6 +280,7 @@ TEST_P(SharedBrainTest, GenerationsAreKeptADayAtATimeAndOneCanBePutBack) {
     EXPECT_EQ(server->Exists(GenerationDaysAgo(day, 1500 + day)), day <= 18) << day;
 
   CFtp ftp;
+  ftp.SetTls(FtpTls::Optional);  // the test server speaks plain FTP
   ftp.Port(static_cast<std::int16_t>(server->port()));
   ASSERT_TRUE(ftp.Connect("127.0.0.1", server->user(), server->password(), ""));
   ftp.TransferType(1);
@@ -388,6 +389,7 @@ TEST_P(LockTest, AHolderTouchesItsLockSoASlowMergeIsNotBrokenUnderIt) {
   CFtp holderFtp, otherFtp;
   for (CFtp* ftp : {&holderFtp, &otherFtp}) {
     ftp->Port(settings.port);
+    ftp->SetTls(settings.tls);
     ASSERT_TRUE(ftp->Connect(settings.host, settings.user, settings.password, ""));
   }
   std::int64_t now = 1'000'000;

@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path folder = argv[1];
-  const ServerSettings settings{argv[2], static_cast<std::int16_t>(std::stoi(argv[3])), argv[4], argv[5]};
+  const ServerSettings settings{argv[2], static_cast<std::int16_t>(std::stoi(argv[3])), argv[4], argv[5],
+                                FtpTls::Optional};
   LockOnlyWaiter waiter;
   NoEvents pump;
   CountingDialogs dialogs;

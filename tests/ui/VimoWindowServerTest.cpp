@@ -59,6 +59,7 @@ class VimoWindowServerTest : public ::testing::Test {
     settings.port = static_cast<std::int16_t>(server_.port());
     settings.user = server_.user();
     settings.password = server_.password();
+    settings.tls = FtpTls::Optional;
     VimoWindowServices services{
         values_,
         folder_.Path(),

@@ -21,6 +21,7 @@
 #include "QtTestApplication.h"
 #include "ReleaseTestFiles.h"
 #include "SyncTestFiles.h"
+#include "TestServerSettings.h"
 #include "VupdaterStartWindow.h"
 #include "Windows1252.h"
 
@@ -125,8 +126,7 @@ TEST_F(VupdaterStartWindowTest, ClickDownloadsReplacesAndStartsTheNewBuild) {
   WriteBytes(folder_ / "Vimo", "old build");
   WriteBytes(folder_ / "version.txt", W("10,Nytt|bättre,0,100\r\n"));
   QtDesktop desktop;
-  MakeWindow(desktop,
-             {"127.0.0.1", static_cast<std::int16_t>(server.port()), server.user(), server.password()});
+  MakeWindow(desktop, SettingsFor(server));
   window_->Form_Load();
   window_->show();
 
