@@ -407,8 +407,11 @@ class BrainStore::Index {
   const FileStamp& Stamp() const { return stamp_; }
   std::size_t Stars() const { return stars_; }
   std::size_t Bytes() const {
-    return slots_.Bytes() + near_.Bytes() + records_.capacity() * sizeof(std::uint64_t);
+    return slots_.Bytes() + near_.Bytes() + records_.capacity() * sizeof(std::uint64_t) + keys_.CountBytes();
   }
+
+  // The keys of the indexed questions, with how often each occurs among them.
+  const WordKeys& Keys() const { return keys_; }
 
   // Every complete record, in file order: where its question starts.
   std::size_t RecordCount() const { return records_.size(); }
@@ -419,7 +422,7 @@ class BrainStore::Index {
   std::vector<std::uint64_t> OffsetsWithSignature(std::uint64_t signature, std::size_t most) const {
     std::vector<std::uint64_t> offsets;
     if (near_.empty()) return offsets;
-    const std::uint64_t print = signature >> (64 - kPrintBits);
+    const std::uint64_t print = PrintOf(signature);
     for (std::size_t at = NearHome(signature); offsets.size() < most; at = (at + 1) & (near_.size() - 1)) {
       const std::uint64_t slot = near_[at];
       if (slot == 0) break;
@@ -459,24 +462,18 @@ class BrainStore::Index {
     if (slots_.empty() || question.find_first_of(",\r\n") != std::string_view::npos) return none;
     RecordReader reader(file);
     const std::uint64_t hash = HashOf(question);
+    const std::uint64_t print = PrintOf(hash);
     for (std::size_t at = Home(hash);; at = (at + 1) & (slots_.size() - 1)) {
-      const Slot& slot = slots_[at];
-      if (slot.question == 0) return none;
-      if (slot.hash != hash) continue;
-      const auto record = reader.RecordAt(slot.question);
+      const std::uint64_t slot = slots_[at];
+      if (slot == 0) return none;
+      if ((slot & kPrintMask) != print) continue;
+      const auto record = reader.RecordAt(slot >> kPrintBits);
       if (!record) return std::nullopt;
       if (record->first == question) return record->second;
     }
   }
 
  private:
-  // A question never starts at offset 0 (a "*" and a delimiter come first), so 0 marks a free
-  // slot.
-  struct Slot {
-    std::uint64_t hash = 0;
-    std::uint64_t question = 0;
-  };
-
   struct PendingRecord {
     std::uint64_t hash;
     std::uint64_t question;
@@ -484,11 +481,13 @@ class BrainStore::Index {
     std::uint64_t signature;
     bool isNew;  // not walked before (a walk that resumes after an append meets the last records again)
   };
-  // The signature table's slots hold a question's offset above the signature's top bits; the
-  // rest of the signature chose the slot. 0 marks a free slot, as no question starts at 0.
+  // Both tables' slots hold a question's offset above the top bits of its hash (or signature);
+  // other bits of it chose the slot, so a slot whose bits agree is nearly always the one sought.
+  // 0 marks a free slot, as no question starts at 0 (a "*" and a delimiter come first).
   static constexpr int kPrintBits = 24;
   static constexpr std::uint64_t kPrintMask = (std::uint64_t{1} << kPrintBits) - 1;
-  static constexpr std::uint64_t kLargestNearOffset = (std::uint64_t{1} << (64 - kPrintBits)) - 1;
+  static constexpr std::uint64_t kLargestOffset = (std::uint64_t{1} << (64 - kPrintBits)) - 1;
+  static std::uint64_t PrintOf(std::uint64_t hash) { return hash >> (64 - kPrintBits); }
   static constexpr std::size_t kInsertBatch = 16;
 
   static void Prefetch(const void* slot) {
@@ -543,11 +542,11 @@ class BrainStore::Index {
   // Every record goes in, repeated questions too: a near match weighs them all.
   void InsertNear(std::uint64_t signature, std::uint64_t question) {
     records_.push_back(question);
-    if (question > kLargestNearOffset) return;
+    if (question > kLargestOffset) return;
     if ((nearUsed_ + 1) * 4 > near_.size() * 3) RehashNear(near_.empty() ? 10 : nearBits_ + 1);
     std::size_t at = NearHome(signature);
     while (near_[at] != 0) at = (at + 1) & (near_.size() - 1);
-    near_[at] = question << kPrintBits | signature >> (64 - kPrintBits);
+    near_[at] = question << kPrintBits | PrintOf(signature);
     ++nearUsed_;
   }
 
@@ -572,49 +571,58 @@ class BrainStore::Index {
   }
 
   // Keeps the first record of each question: a later one with the same question is left out.
+  // A question beyond the offsets a slot can hold (a brain of a terabyte) makes the index unusable.
   bool Insert(std::uint64_t hash, std::uint64_t question, std::string_view text, RecordReader& reader) {
+    if (question > kLargestOffset) return false;
     // At most three quarters full, so that probe runs stay short.
-    if ((used_ + 1) * 4 > slots_.size() * 3) Grow();
+    if ((used_ + 1) * 4 > slots_.size() * 3 && !Grow()) return false;
+    const std::uint64_t print = PrintOf(hash);
     for (std::size_t at = Home(hash);; at = (at + 1) & (slots_.size() - 1)) {
-      Slot& slot = slots_[at];
-      if (slot.question == 0) {
-        slot = {hash, question};
+      std::uint64_t& slot = slots_[at];
+      if (slot == 0) {
+        slot = question << kPrintBits | print;
         ++used_;
         return true;
       }
-      if (slot.hash != hash) continue;
-      const auto earlier = reader.RecordAt(slot.question);
+      if ((slot & kPrintMask) != print) continue;
+      const auto earlier = reader.RecordAt(slot >> kPrintBits);
       if (!earlier) return false;
       if (earlier->first == text) return true;
     }
   }
 
-  void Grow() {
-    Rehash(slots_.empty() ? 10 : bits_ + 1);
+  bool Grow() {
+    return Rehash(slots_.empty() ? 10 : bits_ + 1);
   }
 
   // Room for `records` without growing.
-  void Reserve(std::size_t records) {
+  bool Reserve(std::size_t records) {
     int bits = std::max(bits_, 10);
     while ((std::size_t{1} << bits) * 3 < records * 4) ++bits;
-    if (bits != bits_) Rehash(bits);
+    if (bits != bits_ && !Rehash(bits)) return false;
     if (bits != nearBits_ && nearUsed_ == 0) {
       nearBits_ = bits;
       near_ = SlotTable<std::uint64_t>(std::size_t{1} << nearBits_);
     }
     records_.reserve(records);
+    return true;
   }
 
-  void Rehash(int bits) {
-    SlotTable<Slot> old = std::move(slots_);
+  // A slot keeps only part of its hash, so moving it means reading its question again; the
+  // first piece's estimate makes that rare. False when a question cannot be read.
+  bool Rehash(int bits) {
+    SlotTable<std::uint64_t> old = std::move(slots_);
     bits_ = bits;
-    slots_ = SlotTable<Slot>(std::size_t{1} << bits_);
-    for (const Slot& slot : old) {
-      if (slot.question == 0) continue;
-      std::size_t at = Home(slot.hash);
-      while (slots_[at].question != 0) at = (at + 1) & (slots_.size() - 1);
+    slots_ = SlotTable<std::uint64_t>(std::size_t{1} << bits_);
+    for (const std::uint64_t slot : old) {
+      if (slot == 0) continue;
+      const auto record = rehashReader_ ? rehashReader_->RecordAt(slot >> kPrintBits) : std::nullopt;
+      if (!record) return false;
+      std::size_t at = Home(HashOf(record->first));
+      while (slots_[at] != 0) at = (at + 1) & (slots_.size() - 1);
       slots_[at] = slot;
     }
+    return true;
   }
 
   // Walks the file from `context` (see kFromFileStart) to its end in pieces, indexing every
@@ -665,7 +673,7 @@ class BrainStore::Index {
         const auto offset =
             static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin));
         const bool isNew = offset > lastRecord_;
-        const std::uint64_t signature = isNew ? keys_.SignatureOf(question) : 0;
+        const std::uint64_t signature = isNew ? keys_.SignatureOf(question, true) : 0;
         if (isNew && !near_.empty()) Prefetch(&near_[NearHome(signature)]);
         pending.push_back({hash, offset, question, signature, isNew});
         return pending.size() == kInsertBatch && !insertPending();
@@ -689,8 +697,8 @@ class BrainStore::Index {
       // The first piece tells about how many records the file holds, so that the table is not
       // rebuilt over and over while it grows.
       if (slots_.empty() && !sizeError && pieceOffset == 0 && got > 0) {
-        Reserve(static_cast<std::size_t>(static_cast<double>(stars_) * static_cast<double>(fileSize) /
-                                         static_cast<double>(got) * 1.1));
+        ok = Reserve(static_cast<std::size_t>(static_cast<double>(stars_) * static_cast<double>(fileSize) /
+                                              static_cast<double>(got) * 1.1));
       }
       const WalkEnd end = WalkRecords(text, 1, false, everyRecord, indexRecord(text));
       if (!insertPending()) return false;
@@ -708,7 +716,7 @@ class BrainStore::Index {
     }
   }
 
-  SlotTable<Slot> slots_;
+  SlotTable<std::uint64_t> slots_;
   int bits_ = 0;
   std::size_t used_ = 0;
   SlotTable<std::uint64_t> near_;
@@ -850,6 +858,10 @@ std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_vie
   const std::vector<QuestionWord> words = SplitQuestion(typed, keys);
   const std::uint64_t signature = SignatureOf(words, typed);
   const Index* index = CurrentIndex();
+  // Without the index, the walk over the file counts the words.
+  std::optional<WordKeys> counted;
+  if (index == nullptr) counted.emplace();
+  const WordKeys* weights = index != nullptr ? &index->Keys() : &*counted;
 
   // The records with one of these signatures, in file order: from the index, or read from the file.
   const auto candidatesOf = [&](const std::vector<std::uint64_t>& signatures) {
@@ -871,7 +883,7 @@ std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_vie
       WalkRecords(text, 0, true, everyRecord, [&](const RecordItems& record) {
         const std::string_view question =
             text.substr(record.questionBegin, record.questionEnd - record.questionBegin);
-        const std::uint64_t has = keys.SignatureOf(question);
+        const std::uint64_t has = counted->SignatureOf(question, true);
         if (std::find(signatures.begin(), signatures.end(), has) != signatures.end()) {
           found.push_back(
               {record.questionBegin, has, std::string(question),
@@ -893,7 +905,7 @@ std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_vie
       for (const CorrectedSignature& correction : corrections) {
         if (correction.signature == candidate.signature) corrected = &correction;
       }
-      const double score = Similarity(words, SplitQuestion(candidate.question, keys), corrected);
+      const double score = Similarity(words, SplitQuestion(candidate.question, keys), corrected, weights);
       if (score >= kNearThreshold && (!best || score > best->score)) {
         best = NearAnswer{candidate.question, candidate.answer, score, false};
       }

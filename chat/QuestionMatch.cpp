@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <unordered_set>
 
 #include "Windows1252.h"
@@ -23,7 +24,12 @@ constexpr std::size_t kLongestCorrectedWord = 30;
 constexpr std::size_t kMostCorrectedWords = 8;
 // Repeated stemming settles within a few rounds; the bound only guards against a cycle.
 constexpr int kMostStemRounds = 4;
-constexpr std::size_t kWordCacheSize = 1024;
+// Enough for the words a brain keeps repeating, and small enough to stay in the processor's cache.
+// A word held by at most one question in this many weighs fully; commoner ones weigh less, but
+// never below kLeastRarity of their kind's weight.
+constexpr double kRareShare = 50;
+constexpr double kLeastRarity = 0.2;
+constexpr std::size_t kWordCacheSize = 8192;
 
 // Each byte's lower-case form when it belongs to a word, 0 when it separates words.
 const std::array<unsigned char, 256>& WordBytes() {
@@ -70,15 +76,6 @@ bool IsPunctuation(unsigned char b) {
   }
 }
 
-std::uint64_t HashBytes(std::string_view text, std::uint64_t seed = 0xcbf29ce484222325ull) {
-  std::uint64_t hash = seed;
-  for (const char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 0x100000001b3ull;
-  }
-  return hash;
-}
-
 std::uint64_t Mix(std::uint64_t x) {
   x ^= x >> 30;
   x *= 0xbf58476d1ce4e5b9ull;
@@ -86,6 +83,32 @@ std::uint64_t Mix(std::uint64_t x) {
   x *= 0x94d049bb133111ebull;
   x ^= x >> 31;
   return x;
+}
+
+// Bytes are gathered eight at a time and mixed once per eight: the index hashes every word of
+// every question at start, and a multiply per byte would make that the slowest part.
+class ByteHash {
+ public:
+  void Add(unsigned char byte) {
+    gathered_ = gathered_ << 8 | byte;
+    if ((++count_ & 7) == 0) {
+      hash_ = Mix(hash_ ^ gathered_);
+      gathered_ = 0;
+    }
+  }
+  bool Empty() const { return count_ == 0; }
+  std::uint64_t Finish() const { return Mix(hash_ ^ gathered_ ^ (count_ << 56)); }
+
+ private:
+  std::uint64_t hash_ = 0x9e3779b97f4a7c15ull;
+  std::uint64_t gathered_ = 0;
+  std::uint64_t count_ = 0;
+};
+
+std::uint64_t HashBytes(std::string_view text) {
+  ByteHash hash;
+  for (const char c : text) hash.Add(static_cast<unsigned char>(c));
+  return hash.Finish();
 }
 
 // å, ä and the other accented vowels as their plain letter: a word typed without them keeps its key.
@@ -147,12 +170,9 @@ constexpr std::string_view kBotName = "vimo";
 // index makes one per record, so it lives on the stack.
 class SignatureBuilder {
  public:
-  void Add(std::uint64_t key, QuestionWord::Kind kind) {
-    if (kind == QuestionWord::Kind::Content) {
-      content_.Add(key);
-    } else {
-      light_.Add(key);
-    }
+  // True when the question did not hold the key yet.
+  bool Add(std::uint64_t key, QuestionWord::Kind kind) {
+    return kind == QuestionWord::Kind::Content ? content_.Add(key) : light_.Add(key);
   }
   std::uint64_t Finish(std::string_view stored) const {
     if (content_.count > 0) return Mix(content_.sum ^ 0x6a09e667f3bcc908ull);
@@ -167,14 +187,15 @@ class SignatureBuilder {
     std::array<std::uint64_t, kRemembered> keys;  // only the first `count` are set
     std::size_t count = 0;
     std::uint64_t sum = 0;
-    void Add(std::uint64_t key) {
+    bool Add(std::uint64_t key) {
       const std::size_t known = std::min(count, kRemembered);
       for (std::size_t i = 0; i < known; ++i) {
-        if (keys[i] == key) return;
+        if (keys[i] == key) return false;
       }
       if (count < kRemembered) keys[count] = key;
       ++count;
       sum += Mix(key);
+      return true;
     }
   };
   KeySet content_, light_;
@@ -251,6 +272,7 @@ const WordKeys::Cached& WordKeys::Lookup(std::string_view word, std::uint64_t wo
   if (slot.wordHash == wordHash && wordHash != 0) return slot;
   slot.wordHash = wordHash;
   slot.key = KeyOf(word);
+  slot.questions = nullptr;
   if (IsNumber(word)) {
     slot.kind = QuestionWord::Kind::Content;
   } else if (word == kBotName) {
@@ -270,13 +292,21 @@ QuestionWord WordKeys::Word(std::string_view word) {
 
 // The index computes one signature per record: the words are hashed as they are read, and a word
 // is only copied and lower-cased when the cache does not know it.
-std::uint64_t WordKeys::SignatureOf(std::string_view stored) {
+std::uint64_t WordKeys::SignatureOf(std::string_view stored, bool counted) {
   const auto& bytes = WordBytes();
   SignatureBuilder builder;
-  constexpr std::uint64_t kStart = 0xcbf29ce484222325ull;
-  std::uint64_t hash = kStart;
+  ByteHash word;
   std::size_t begin = 0;
+  bool digits = true;
   const auto endWord = [&](std::size_t end) {
+    const std::uint64_t hash = word.Finish();
+    word = ByteHash();
+    // A number's key is the hash of its digits: numbers are mostly distinct, so they would only
+    // push the words out of the cache.
+    if (digits) {
+      builder.Add(hash, QuestionWord::Kind::Content);
+      return;
+    }
     Cached& slot = cache_[hash & (kWordCacheSize - 1)];
     if (slot.wordHash != hash || hash == 0) {
       buffer_.clear();
@@ -284,20 +314,46 @@ std::uint64_t WordKeys::SignatureOf(std::string_view stored) {
         buffer_ += static_cast<char>(bytes[static_cast<unsigned char>(stored[i])]);
       Lookup(buffer_, hash);
     }
-    builder.Add(slot.key, slot.kind);
+    if (builder.Add(slot.key, slot.kind) && counted) {
+      if (slot.questions == nullptr) slot.questions = &questionsWith_[slot.key];
+      ++*slot.questions;
+    }
   };
   for (std::size_t at = 0; at < stored.size(); ++at) {
     const unsigned char lower = bytes[static_cast<unsigned char>(stored[at])];
     if (lower != 0) {
-      if (hash == kStart) begin = at;
-      hash = (hash ^ lower) * 0x100000001b3ull;
-    } else if (hash != kStart) {
+      if (word.Empty()) {
+        begin = at;
+        digits = true;
+      }
+      digits = digits && static_cast<unsigned char>(lower - '0') < 10;
+      word.Add(lower);
+    } else if (!word.Empty()) {
       endWord(at);
-      hash = kStart;
     }
   }
-  if (hash != kStart) endWord(stored.size());
+  if (!word.Empty()) endWord(stored.size());
+  if (counted) ++questions_;
   return builder.Finish(stored);
+}
+
+double WordKeys::Weight(const QuestionWord& word) const {
+  const double weight = WeightOf(word.kind);
+  if (word.number || weight == 0.0 || questions_ < 2) return weight;
+  const auto found = questionsWith_.find(word.key);
+  const double holding = found == questionsWith_.end() ? 0.0 : found->second;
+  const double questions = static_cast<double>(questions_);
+  // 1 for a word in at most one question of kRareShare (or in none), falling to 0 for a word in
+  // every question; a small brain has no such rare words, so there the scale is the brain itself.
+  const double rarity =
+      std::log((questions + 1) / (holding + 1)) / std::log(std::min(questions + 1, kRareShare));
+  return weight * std::clamp(rarity, kLeastRarity, 1.0);
+}
+
+std::size_t WordKeys::CountBytes() const {
+  // A node holds its key, its count and the link to the next; a bucket one pointer.
+  return questionsWith_.size() * (sizeof(void*) + sizeof(std::uint64_t) * 2) +
+         questionsWith_.bucket_count() * sizeof(void*);
 }
 
 std::vector<QuestionWord> SplitQuestion(std::string_view stored, WordKeys& keys) {
@@ -370,7 +426,10 @@ std::vector<CorrectedSignature> CorrectedSignatures(const std::vector<QuestionWo
 }
 
 double Similarity(const std::vector<QuestionWord>& typed, const std::vector<QuestionWord>& stored,
-                  const CorrectedSignature* corrected) {
+                  const CorrectedSignature* corrected, const WordKeys* weights) {
+  const auto weightOf = [weights](const QuestionWord& word) {
+    return weights != nullptr ? weights->Weight(word) : WeightOf(word.kind);
+  };
   const auto numbersOf = [](const std::vector<QuestionWord>& words) {
     std::vector<std::string_view> numbers;
     for (const QuestionWord& word : words) {
@@ -383,11 +442,11 @@ double Similarity(const std::vector<QuestionWord>& typed, const std::vector<Ques
   std::vector<bool> used(stored.size(), false);
   double typedWeight = 0, storedWeight = 0, matched = 0;
   std::size_t unpaired = 0;
-  for (const QuestionWord& word : stored) storedWeight += WeightOf(word.kind);
+  for (const QuestionWord& word : stored) storedWeight += weightOf(word);
   for (std::size_t i = 0; i < typed.size(); ++i) {
     const bool isCorrected = corrected != nullptr && corrected->word == i;
     const QuestionWord& word = isCorrected ? corrected->replacement : typed[i];
-    const double weight = WeightOf(word.kind);
+    const double weight = weightOf(word);
     typedWeight += weight;
     // The same text first, so that a word typed twice pairs with its own copy.
     std::size_t best = stored.size();
@@ -406,7 +465,7 @@ double Similarity(const std::vector<QuestionWord>& typed, const std::vector<Ques
     const double credit = isCorrected                      ? kCorrectedCredit
                           : stored[best].text == word.text ? kSameTextCredit
                                                            : kSameKeyCredit;
-    matched += credit * std::min(weight, WeightOf(stored[best].kind));
+    matched += credit * std::min(weight, weightOf(stored[best]));
   }
   for (std::size_t j = 0; j < stored.size(); ++j) {
     if (used[j]) continue;

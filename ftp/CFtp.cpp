@@ -448,16 +448,18 @@ FtpOutcome CFtp::ListDir(const std::string& Pattern, bool NoCache) {
   return ReportError(error == inet::kErrorNoMoreFiles ? inet::kNoError : error);
 }
 
-FtpOutcome CFtp::MakeDir(const std::string& DirectoryName) {
+FtpOutcome CFtp::NamedCommand(const char* verb, const std::string& name) {
   if (session_ == nullptr) return NoSession();
-  std::shared_ptr(session_)->Command("MKD", DirectoryName);
+  std::shared_ptr(session_)->Command(verb, name);
   return ReportError(inet::LastError());
 }
 
+FtpOutcome CFtp::MakeDir(const std::string& DirectoryName) {
+  return NamedCommand("MKD", DirectoryName);
+}
+
 FtpOutcome CFtp::ChangeDir(const std::string& sPath) {
-  if (session_ == nullptr) return NoSession();
-  std::shared_ptr(session_)->Command("CWD", sPath);
-  return ReportError(inet::LastError());
+  return NamedCommand("CWD", sPath);
 }
 
 std::string CFtp::GetCurrDir() {
@@ -472,15 +474,11 @@ std::string CFtp::GetCurrDir() {
 }
 
 FtpOutcome CFtp::DeleteFile(const std::string& sPath) {
-  if (session_ == nullptr) return NoSession();
-  std::shared_ptr(session_)->Command("DELE", sPath);
-  return ReportError(inet::LastError());
+  return NamedCommand("DELE", sPath);
 }
 
 FtpOutcome CFtp::DeleteDir(const std::string& sPath) {
-  if (session_ == nullptr) return NoSession();
-  std::shared_ptr(session_)->Command("RMD", sPath);
-  return ReportError(inet::LastError());
+  return NamedCommand("RMD", sPath);
 }
 
 FtpOutcome CFtp::RenFile(const std::string& sOldName, const std::string& sNewName) {

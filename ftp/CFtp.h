@@ -156,6 +156,8 @@ class CFtp : public IInetStatus {
   FtpOutcome Conclude(FtpOutcome outcome, bool raise = true);
   FtpOutcome ReportError(int32_t code);
   FtpOutcome NoSession();
+  // A command whose one argument is a remote name, answered by a reply alone (MKD, CWD, DELE, RMD).
+  FtpOutcome NamedCommand(const char* verb, const std::string& name);
   FtpOutcome ReceivePieces(inet::FtpFileHandle& remote, std::FILE* file, int& localError);
   FtpOutcome SendPieces(inet::FtpFileHandle& remote, std::FILE* file, uintmax_t length, bool& localOk);
   void RaiseErrorMsg(const std::string& text);
