@@ -20,6 +20,7 @@
 
 #include "FtpTestServer.h"
 #include "SyncTestFiles.h"
+#include "TestServerSettings.h"
 #include "TextFile.h"
 
 extern char** environ;
@@ -126,12 +127,7 @@ TEST_F(LauncherTest, InstallsAValidMenuEntryAndMetainfoAndTheIcons) {
 
 TEST_F(LauncherTest, FirstStartAndPackageUpgradeFillTheUsersFolderAndStartVimoThere) {
   FtpTestServer server;
-  server.WriteText("index.html", "<html></html>\r\n");
-  server.WriteText("brain.txt", BrainText(1500));
-  server.WriteText("brain2.txt", BrainText(1500));
-  server.WriteText("version.txt", "9,Inget nytt,0,0\r\n");
-  server.WriteText("medd.txt", "Hej\r\nAdmin\r\n");
-  server.WriteText("användare.txt", "alfa\r\n");
+  SeedAccount(server);
   for (const auto& [name, value] : {std::pair<const char*, std::string>{"VIMO_FTP_HOST", "127.0.0.1"},
                                     {"VIMO_FTP_PORT", std::to_string(server.port())},
                                     {"VIMO_FTP_USER", server.user()},

@@ -8,3 +8,17 @@
 // The account of the test server as the program's settings carry it. The server may be stopped
 // afterwards; the settings keep its address.
 ServerSettings SettingsFor(const RealFtpServer& server);
+
+// What a start finds on a healthy account; each field is the text of one file (an empty
+// `manualBackup` is left out).
+struct AccountFiles {
+  std::string brain = {};
+  std::string backup = {};
+  std::string manualBackup = {};
+  std::string version = "9,Inget nytt,0,0\r\n";
+  std::string flagMessages = "Hej\r\nAdmin\r\n";
+  std::string users = "alfa\r\n";
+};
+// Writes the probe page and the files as a client's ASCII uploads would leave them; a brain and a
+// backup left empty get 1500 records.
+void SeedAccount(const RealFtpServer& server, AccountFiles files = {});

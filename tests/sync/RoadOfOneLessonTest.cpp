@@ -89,12 +89,7 @@ class Client {
 
 TEST(RoadOfOneLessonTest, WhatClientATeachesClientBKnows) {
   FtpTestServer server;
-  server.WriteText("index.html", "<html></html>\r\n");
-  server.WriteText("brain.txt", BrainText(1500));
-  server.WriteText("brain2.txt", BrainText(1500));
-  server.WriteText("version.txt", "9,Inget nytt,0,0\r\n");
-  server.WriteText("medd.txt", "Hej| alla\r\nAdmin talar\r\n");
-  server.WriteText("användare.txt", "");
+  SeedAccount(server, {.flagMessages = "Hej| alla\r\nAdmin talar\r\n", .users = ""});
 
   Client a(server, "dator-a");
   ASSERT_TRUE(a.Start());

@@ -37,13 +37,7 @@ using namespace std::chrono_literals;
 const std::string kBrain = BrainText(1500);
 
 void SeedServer(const RealFtpServer& server) {
-  server.WriteText("index.html", "<html></html>\r\n");
-  server.WriteText("brain.txt", kBrain);
-  server.WriteText("brain2.txt", kBrain);
-  server.WriteText("brain_manuellbackup.txt", kBrain);
-  server.WriteText("version.txt", "9,Inget nytt,0,0\r\n");
-  server.WriteText("medd.txt", "Hej\r\nAdmin\r\n");
-  server.WriteText("användare.txt", "alfa\r\n");
+  SeedAccount(server, {.brain = kBrain, .backup = kBrain, .manualBackup = kBrain});
 }
 
 // Waits until the condition holds or the bound has passed; true when it holds.

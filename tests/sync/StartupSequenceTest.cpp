@@ -68,13 +68,11 @@ class StartupTest : public ::testing::Test {
   // A healthy server: the probe page, a whole brain, an older backup, version 9 without a holiday,
   // both flag messages and two registered computers.
   void SeedServer(int brainRecords = 1500) {
-    server_->WriteText("index.html", "<html></html>\r\n");
-    server_->WriteText("brain.txt", BrainText(brainRecords));
-    server_->WriteText("brain2.txt", BrainText(1600));
-    server_->WriteText("brain_manuellbackup.txt", BrainText(1800));
-    server_->WriteText("version.txt", "9,Inget nytt,0,0\r\n");
-    server_->WriteText("medd.txt", "Hej| alla\r\nAdmin talar\r\n");
-    server_->WriteText("användare.txt", "alfa\r\nbeta\r\n");
+    SeedAccount(*server_, {.brain = BrainText(brainRecords),
+                           .backup = BrainText(1600),
+                           .manualBackup = BrainText(1800),
+                           .flagMessages = "Hej| alla\r\nAdmin talar\r\n",
+                           .users = "alfa\r\nbeta\r\n"});
   }
 
   // A new window's sequence on the program folder, not started yet.

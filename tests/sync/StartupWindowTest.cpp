@@ -152,12 +152,7 @@ TEST_F(StartupWindowTest, PrintedLinesLieBeneathTheLabelsAndCheckBoxes) {
 
 TEST_F(StartupWindowTest, ItsTimerRunsTheStartAndHandsOverOnce) {
   FtpTestServer server;
-  server.WriteText("index.html", "x\r\n");
-  server.WriteText("brain.txt", BrainText(1500));
-  server.WriteText("brain2.txt", BrainText(1500));
-  server.WriteText("version.txt", "9,x,0,0\r\n");
-  server.WriteText("medd.txt", "a\r\nb\r\n");
-  server.WriteText("användare.txt", "");
+  SeedAccount(server, {.version = "9,x,0,0\r\n", .flagMessages = "a\r\nb\r\n", .users = ""});
   auto window = MakeWindow(SettingsFor(server));
   int handOvers = 0;
   QObject::connect(window.get(), &VimoLoadWindow::handOverRequested, [&] {

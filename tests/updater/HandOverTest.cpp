@@ -57,11 +57,7 @@ class HandOverTest : public ::testing::TestWithParam<std::string> {
   };
 
   void SeedServer() {
-    server_->WriteText("index.html", "<html></html>\r\n");
-    server_->WriteText("brain.txt", BrainText(1500));
-    server_->WriteText("brain2.txt", BrainText(1500));
-    server_->WriteText("version.txt", W("10,Nytt|bättre,0,100\r\n"));
-    server_->WriteText("medd.txt", "Hej\r\nAdmin\r\n");
+    SeedAccount(*server_, {.version = W("10,Nytt|bättre,0,100\r\n")});
     key_.Publish(*server_, HealthyBuild(), 10.0f);
     WriteBytes(program_ / "Vimo", kOldBuild);
     WriteBytes(program_ / "Data" / "system.vimo", "kollad\r\n");
