@@ -1,6 +1,7 @@
 #include "BrainStore.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -449,9 +450,74 @@ class BrainStore::Index {
   // the index is then unusable.
   bool CatchUp(const fs::path& file) {
     const auto now = ReadStamp(file);
+    // Appended records join a finished near table at once, and wait for the rest otherwise.
+    const bool nearWasDone = NearDone();
     if (!now || now->size < stamp_.size || !Read(file, tailContext_, stamp_.size)) return false;
     if (ReadStamp(file) != now) return false;
     stamp_ = *now;
+    return !nearWasDone || IndexNear(file, records_.size());
+  }
+
+  // Whether every record is in the near table and its words counted.
+  bool NearDone() const { return nearDone_ == records_.size(); }
+
+  // Puts the next `most` records (in file order) into the near table, reading their questions in
+  // pieces from where the last call stopped. False when the file cannot be read; the index is
+  // then unusable. Until every record is in, the words' counts are partial, and near matches
+  // (which finish the table first) are not answered from it.
+  bool IndexNear(const fs::path& file, std::size_t most) {
+    if (NearDone()) return true;
+    if (near_.empty()) {
+      // Sized for the whole brain at once: growing means reading every question again.
+      int bits = 10;
+      while ((std::size_t{1} << bits) * 3 < records_.size() * 4) ++bits;
+      nearBits_ = bits;
+      near_ = SlotTable<std::uint64_t>(std::size_t{1} << nearBits_);
+    }
+    std::ifstream in(file, std::ios::binary);
+    RecordReader reader(file);
+    if (!in) return false;
+    rehashReader_ = &reader;
+    struct ReaderInUse {
+      Index& index;
+      ~ReaderInUse() { index.rehashReader_ = nullptr; }
+    } inUse{*this};
+    const std::size_t end = std::min(records_.size(), nearDone_ + most);
+    // As in Read: signatures in small batches whose slots are fetched ahead of the inserts.
+    std::array<std::uint64_t, kInsertBatch> batch;
+    std::size_t batched = 0;
+    const auto insertBatch = [&] {
+      for (std::size_t i = 0; i < batched; ++i) InsertNear(batch[i], records_[nearDone_ + i]);
+      nearDone_ += batched;
+      batched = 0;
+    };
+    std::string piece;
+    std::uint64_t pieceStart = 0;
+    std::size_t pieceSize = kReadPieceBytes;
+    while (nearDone_ + batched < end) {
+      const std::uint64_t offset = records_[nearDone_ + batched];
+      const bool inPiece = offset >= pieceStart && offset - pieceStart < piece.size();
+      std::size_t at = inPiece ? static_cast<std::size_t>(offset - pieceStart) : 0;
+      std::size_t questionEnd = inPiece ? ItemEnd(piece, at) : piece.size();
+      if (questionEnd == piece.size()) {
+        // A question longer than a piece gets a piece twice the size.
+        if (offset == pieceStart && !piece.empty()) pieceSize *= 2;
+        const auto read = ReadAt(in, offset, pieceSize);
+        if (!read || read->empty()) return false;
+        piece = std::move(*read);
+        pieceStart = offset;
+        at = 0;
+        questionEnd = ItemEnd(piece, 0);
+        // The answer after it is known to be there: a question the piece cuts off is read again.
+        if (questionEnd == piece.size() && piece.size() == pieceSize) continue;
+      }
+      const std::string_view question(piece.data() + at, questionEnd - at);
+      const std::uint64_t signature = keys_.SignatureOf(question, true);
+      Prefetch(&near_[NearHome(signature)]);
+      batch[batched++] = signature;
+      if (batched == batch.size()) insertBatch();
+    }
+    insertBatch();
     return true;
   }
 
@@ -478,7 +544,6 @@ class BrainStore::Index {
     std::uint64_t hash;
     std::uint64_t question;
     std::string_view text;
-    std::uint64_t signature;
     bool isNew;  // not walked before (a walk that resumes after an append meets the last records again)
   };
   // Both tables' slots hold a question's offset above the top bits of its hash (or signature);
@@ -541,7 +606,6 @@ class BrainStore::Index {
 
   // Every record goes in, repeated questions too: a near match weighs them all.
   void InsertNear(std::uint64_t signature, std::uint64_t question) {
-    records_.push_back(question);
     if (question > kLargestOffset) return;
     if ((nearUsed_ + 1) * 4 > near_.size() * 3) RehashNear(near_.empty() ? 10 : nearBits_ + 1);
     std::size_t at = NearHome(signature);
@@ -600,10 +664,6 @@ class BrainStore::Index {
     int bits = std::max(bits_, 10);
     while ((std::size_t{1} << bits) * 3 < records * 4) ++bits;
     if (bits != bits_ && !Rehash(bits)) return false;
-    if (bits != nearBits_ && nearUsed_ == 0) {
-      nearBits_ = bits;
-      near_ = SlotTable<std::uint64_t>(std::size_t{1} << nearBits_);
-    }
     records_.reserve(records);
     return true;
   }
@@ -657,7 +717,7 @@ class BrainStore::Index {
       for (const PendingRecord& record : pending) {
         ok = ok && Insert(record.hash, record.question, record.text, reader);
         if (ok && record.isNew) {
-          InsertNear(record.signature, record.question);
+          records_.push_back(record.question);
           lastRecord_ = record.question;
         }
       }
@@ -672,10 +732,7 @@ class BrainStore::Index {
         if (!slots_.empty()) Prefetch(&slots_[Home(hash)]);
         const auto offset =
             static_cast<std::uint64_t>(base + static_cast<std::int64_t>(record.questionBegin));
-        const bool isNew = offset > lastRecord_;
-        const std::uint64_t signature = isNew ? keys_.SignatureOf(question, true) : 0;
-        if (isNew && !near_.empty()) Prefetch(&near_[NearHome(signature)]);
-        pending.push_back({hash, offset, question, signature, isNew});
+        pending.push_back({hash, offset, question, offset > lastRecord_});
         return pending.size() == kInsertBatch && !insertPending();
       };
     };
@@ -723,6 +780,7 @@ class BrainStore::Index {
   int nearBits_ = 0;
   std::size_t nearUsed_ = 0;
   std::vector<std::uint64_t> records_;
+  std::size_t nearDone_ = 0;  // records_ before this one are in near_
   std::uint64_t lastRecord_ = 0;
   WordKeys keys_;
   RecordReader* rehashReader_ = nullptr;
@@ -857,7 +915,7 @@ std::optional<BrainStore::NearAnswer> BrainStore::FindNearAnswer(std::string_vie
   WordKeys& keys = TypedWordKeys();
   const std::vector<QuestionWord> words = SplitQuestion(typed, keys);
   const std::uint64_t signature = SignatureOf(words, typed);
-  const Index* index = CurrentIndex();
+  const Index* index = IndexWithNearTable();
   // Without the index, the walk over the file counts the words.
   std::optional<WordKeys> counted;
   if (index == nullptr) counted.emplace();
@@ -1013,6 +1071,32 @@ BrainStore::Index* BrainStore::IndexMatchingFile() const {
   if (found == HeldIndexes().end() || !found->second) return nullptr;
   const auto stamp = ReadStamp(file_);
   return stamp && found->second->Stamp() == *stamp ? found->second.get() : nullptr;
+}
+
+BrainStore::Index* BrainStore::IndexWithNearTable() const {
+  Index* index = CurrentIndex();
+  if (index == nullptr) return nullptr;
+  try {
+    if (index->IndexNear(file_, index->RecordCount())) return index;
+  } catch (const std::bad_alloc&) {
+  }
+  HeldIndexes().erase(indexKey_);
+  return nullptr;
+}
+
+bool BrainStore::IndexInIdleTime() const {
+  Index* index = IndexMatchingFile();
+  if (index == nullptr || index->NearDone()) return false;
+  bool read = false;
+  try {
+    read = index->IndexNear(file_, kIdleSliceRecords);
+  } catch (const std::bad_alloc&) {
+  }
+  if (!read) {
+    HeldIndexes().erase(indexKey_);
+    return false;
+  }
+  return !index->NearDone();
 }
 
 void BrainStore::IndexAppended(Index* before, bool appended) const {

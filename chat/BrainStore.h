@@ -81,6 +81,14 @@ class BrainStore {
   // missing. Nothing when there is no usable line; never draws forever.
   std::optional<std::string> PickRandomLine(RandomSource& random) const;
 
+  // Near matches need a second table, of every question's signature (QuestionMatch.h), which costs
+  // more than the rest of the index together. It is not built with the index but in slices, each
+  // call taking the next kIdleSliceRecords records, while the window has nothing else to do; a
+  // near match before it is done builds the rest itself. True while some of it is left; false
+  // also when no index is held for the file as it is now (building one is not idle work).
+  bool IndexInIdleTime() const;
+  static constexpr std::size_t kIdleSliceRecords = 16384;
+
   // Whether lookups and counts may use the index (the default). Without it every call reads the
   // whole file, as measurements of the reading itself need.
   void SetIndexUsed(bool used) { indexUsed_ = used; }
@@ -99,6 +107,8 @@ class BrainStore {
   // The file's index, checked against the file or rebuilt; nullptr when the file cannot be read
   // or indexed (the caller then reads the file itself).
   Index* CurrentIndex() const;
+  // CurrentIndex with its near table finished; nullptr (and no index held) when that fails.
+  Index* IndexWithNearTable() const;
   // The index only if it still matches the file as it is now; it is never rebuilt here.
   Index* IndexMatchingFile() const;
   // Brings an index that matched the file before this store appended to it up to date, or drops

@@ -41,6 +41,7 @@ void MakeCondensed(QWidget* control) {
 }
 
 constexpr int kRandomTalkFirstInterval = 20000;
+constexpr int kBrainIndexCheckInterval = 1000;
 constexpr int kTabsCaptionGap = 3;
 const QColor kSelectedTab(255, 0, 0);
 const QColor kOtherTab(255, 255, 255);
@@ -209,6 +210,7 @@ VimoWindow::~VimoWindow() {
   // The controls outlive this body; keep them from reaching the engine while they are torn down.
   randomTalkTimer_->stop();
   animationTimer_->stop();
+  brainIndexTimer_->stop();
   input_->removeEventFilter(this);
   server_.reset();
   engine_.reset();
@@ -273,6 +275,8 @@ void VimoWindow::CreateMainControls() {
   randomTalkTimer_->start();
   animationTimer_ = new QTimer(this);
   animationTimer_->setObjectName(QStringLiteral("AnimationTimer"));
+  brainIndexTimer_ = new QTimer(this);
+  brainIndexTimer_->setObjectName(QStringLiteral("brainIndexTimer"));
 
   // The buttons are only 17 pixels high and sized for narrow type; a condensed face keeps their
   // captions whole where the system font is wide.
@@ -342,6 +346,11 @@ void VimoWindow::ConnectHandlers() {
   connect(editFlagButton_, &QPushButton::clicked, this, [this] { server_->Ändraflagga_Click(); });
   connect(refreshFlagButton_, &QPushButton::clicked, this, [this] { server_->Cmd_Uppdatera_Click(); });
   connect(animationTimer_, &QTimer::timeout, this, [this] { animation_->AnimationTimer_Timer(); });
+  // Slices back to back while some of the near-match table is left, then a look now and then
+  // for a brain a correction rewrote.
+  connect(brainIndexTimer_, &QTimer::timeout, this, [this] {
+    brainIndexTimer_->setInterval(engine_->Brain().IndexInIdleTime() ? 0 : kBrainIndexCheckInterval);
+  });
   connect(animationCheck_, &QCheckBox::clicked, this, [this] { animation_->Chk_animation_Click(); });
 }
 
@@ -358,6 +367,11 @@ void VimoWindow::Form_Load() {
     animation_->SetUpHoliday(services_.values.HolidayAnimationInterval,
                              services_.folder / PathFromUtf8(vimo::AnimationPlayback::kHolidayImagePath));
   }
+
+  // The brain's index is built now, before the first question; what near matches need besides
+  // is built while the window is idle.
+  engine_->Brain().CountBrainCells();
+  brainIndexTimer_->start(0);
 
   services_.values.UploadRetry = false;
   services_.values.CloseWindowMayClose = false;

@@ -173,10 +173,11 @@ class VimoWindow final : public QWidget, public ChatView, public MainWindowView,
   QPushButton* settingsButton_ = nullptr;     // Cmd_inställningar
   QTimer* randomTalkTimer_ = nullptr;         // Timer_Vimopratslump
   QTimer* animationTimer_ = nullptr;          // AnimationTimer
-  QCheckBox* speechCheck_ = nullptr;          // Chk_tal
-  QSlider* speechRate_ = nullptr;             // Tal_hastighet
-  QGroupBox* randomTalkFrame_ = nullptr;      // Frame1
-  QCheckBox* randomTalkCheck_ = nullptr;      // Chk_slumpprat
-  QSlider* randomTalkFrequency_ = nullptr;    // Slumpprat_Frekvens
-  QCheckBox* animationCheck_ = nullptr;       // Chk_animation
+  QTimer* brainIndexTimer_ = nullptr;
+  QCheckBox* speechCheck_ = nullptr;        // Chk_tal
+  QSlider* speechRate_ = nullptr;           // Tal_hastighet
+  QGroupBox* randomTalkFrame_ = nullptr;    // Frame1
+  QCheckBox* randomTalkCheck_ = nullptr;    // Chk_slumpprat
+  QSlider* randomTalkFrequency_ = nullptr;  // Slumpprat_Frekvens
+  QCheckBox* animationCheck_ = nullptr;     // Chk_animation
 };

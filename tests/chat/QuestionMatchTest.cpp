@@ -172,6 +172,63 @@ TEST_F(QuestionMatchTest, CorrectingANearAnswerTeachesTheTypedQuestion) {
   EXPECT_EQ(engine_.Brain().FindAnswer(W("vad tycker du om hund")), "mjau");
 }
 
+// The near-match table is built in idle slices after the index; appends and rewrites may come
+// between them. Whenever a near question is asked, the answer and its score must be those of a
+// store that reads the whole file.
+TEST_F(QuestionMatchTest, TheNearTableBuiltInSlicesAnswersAsTheWholeFileDoes) {
+  std::string brain;
+  constexpr int kRecords = 2 * static_cast<int>(BrainStore::kIdleSliceRecords) + 100;
+  for (int record = 0; record < kRecords; ++record) {
+    brain +=
+        "\r\n*\r\nfråga " + std::to_string(record) + " om hundar\r\nsvar " + std::to_string(record) + "\r\n";
+    // A question longer than a read piece, in the middle of a slice.
+    if (record == 20000)
+      brain += "\r\n*\r\n" + std::string(BrainStore::kReadPieceBytes + 10, 'x') + "\r\nlång\r\n";
+  }
+  brain += W("\r\n*\r\nvad tycker du om katter\r\nmjau\r\n");
+  WriteBrain(W(brain));
+  const BrainStore store(Brain());
+  BrainStore scan(Brain());
+  scan.SetIndexUsed(false);
+  const auto expectSameAsScan = [&] {
+    for (const char* typed : {"Vad tycker du om katten?", "gillar du hästarna", "fråga 20000 om hund",
+                              "fråga 7 om mordor", "fråga 40000 om hundar!"}) {
+      const auto near = store.FindNearAnswer(W(typed));
+      const auto read = scan.FindNearAnswer(W(typed));
+      ASSERT_EQ(near.has_value(), read.has_value()) << typed;
+      if (!near) continue;
+      EXPECT_EQ(near->answer, read->answer) << typed;
+      EXPECT_DOUBLE_EQ(near->score, read->score) << typed;
+    }
+  };
+
+  ASSERT_EQ(store.CountBrainCells(), static_cast<std::size_t>(kRecords + 2));
+  EXPECT_TRUE(store.IndexInIdleTime());
+  ASSERT_TRUE(store.AppendRecord(W("gillar du hästar"), "ja"));
+  int slices = 1;
+  while (store.IndexInIdleTime()) ++slices;
+  EXPECT_EQ(slices, 2);
+  expectSameAsScan();
+  const auto nearAnswer = [&](const char* typed) {
+    const auto near = store.FindNearAnswer(W(typed));
+    return near ? near->answer : "<none>";
+  };
+  EXPECT_EQ(nearAnswer("fråga 20000 om hund"), "svar 20000");
+  EXPECT_EQ(nearAnswer("gillar du hästarna"), "ja");
+  EXPECT_EQ(nearAnswer(("X" + std::string(BrainStore::kReadPieceBytes + 9, 'x') + "?").c_str()), W("lång"));
+
+  // Appended to a finished table: it is in at once.
+  ASSERT_TRUE(store.AppendRecord(W("vad äter en ko"), W("gräs")));
+  EXPECT_FALSE(store.IndexInIdleTime());
+  EXPECT_EQ(nearAnswer("Vad äter en ko?"), W("gräs"));
+
+  // A rewrite leaves the table to be built again, by idle slices or by the next near question.
+  ASSERT_TRUE(store.ReplaceAnswer(W("vad tycker du om katter"), W("de är söta")));
+  EXPECT_TRUE(store.IndexInIdleTime());
+  expectSameAsScan();
+  EXPECT_FALSE(store.IndexInIdleTime());
+}
+
 TEST(QuestionWords, InflectionsMeetAndNumbersKeepTheirOrder) {
   WordKeys keys;
   const auto keyOf = [&](std::string_view utf8) { return keys.Word(W(utf8)).key; };

@@ -335,6 +335,21 @@ TEST_F(VimoWindowTest, CharactersOutsideWindows1252ReachTheEngineAsQuestionMarks
   EXPECT_EQ(window_->Engine().LastQuestion(), W("snö?man"));
 }
 
+TEST_F(VimoWindowTest, TheBrainIsIndexedAtLoadAndItsNearTableWhileIdle) {
+  std::string brain;
+  for (int record = 0; record < 3 * static_cast<int>(BrainStore::kIdleSliceRecords); ++record) {
+    brain += "*\r\nfråga " + std::to_string(record) + "\r\nsvar\r\n";
+  }
+  folder_.Write("brain.txt", W(brain));
+  Open();
+  BrainStore& store = window_->Engine().Brain();
+  EXPECT_GT(store.IndexBytes(), 0u);
+  const auto* timer = Find<QTimer>("brainIndexTimer");
+  ASSERT_NE(timer, nullptr);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return timer->interval() > 0; }, 10000));
+  EXPECT_FALSE(store.IndexInIdleTime()) << "the idle slices finished the table";
+}
+
 TEST_F(VimoWindowTest, CorrectButtonReplacesTheLastAnswer) {
   folder_.Write("brain.txt", W("*\r\nhej\r\nhej på dig!\r\n"));
   Open();
