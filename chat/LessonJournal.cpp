@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
 #include "BrainStore.h"
@@ -186,12 +187,14 @@ std::vector<Lesson> Folded(const std::vector<Lesson>& lessons) {
   return folded;
 }
 
-// One replay of the lessons in journal order.
-bool ApplyOnce(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
+// One replay of the lessons in journal order. `changed`: whether it wrote anything; every write
+// changes a record, so a replay that writes nothing leaves the brain as it was.
+bool ApplyOnce(const fs::path& brainFile, const std::vector<Lesson>& lessons, bool& changed) {
   const BrainStore brain(brainFile);
+  changed = false;
   for (const Lesson& lesson : lessons) {
     const auto current = brain.FindAnswer(lesson.question);
-    bool written = true;
+    std::optional<bool> written;
     if (lesson.kind == Lesson::Kind::Taught) {
       if (!AnyRecordGives(brainFile, lesson.question, lesson.answer))
         written = brain.AppendRecord(lesson.question, lesson.answer);
@@ -200,25 +203,10 @@ bool ApplyOnce(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
     } else if (*current != lesson.answer && (!lesson.replaced || *current == *lesson.replaced)) {
       written = brain.ReplaceAnswer(lesson.question, lesson.answer);
     }
-    if (!written) return false;
+    if (written == false) return false;
+    changed = changed || written.has_value();
   }
   return true;
-}
-
-// The records of the brain in order: its text without the empty lines a rewrite drops.
-std::string RecordsOf(const fs::path& brainFile) {
-  std::string text = ReadFileBytes(brainFile).value_or("");
-  std::string records;
-  records.reserve(text.size());
-  std::size_t begin = 0;
-  while (begin < text.size()) {
-    std::size_t end = text.find('\n', begin);
-    end = end == std::string::npos ? text.size() : end + 1;
-    const std::string_view line(text.data() + begin, end - begin);
-    if (line != "\r\n" && line != "\n") records += line;
-    begin = end;
-  }
-  return records;
 }
 
 // A replay can make an earlier correction of the journal hold again (its replaced answer is what a
@@ -230,12 +218,10 @@ constexpr int kMostReplays = 4;
 
 bool ApplyLessons(const fs::path& brainFile, const std::vector<Lesson>& lessons) {
   const std::vector<Lesson> folded = Folded(lessons);
-  std::string before = RecordsOf(brainFile);
   for (int replay = 0; replay < kMostReplays; ++replay) {
-    if (!ApplyOnce(brainFile, folded)) return false;
-    std::string after = RecordsOf(brainFile);
-    if (after == before) break;
-    before = std::move(after);
+    bool changed = false;
+    if (!ApplyOnce(brainFile, folded, changed)) return false;
+    if (!changed) break;
   }
   return true;
 }
