@@ -30,8 +30,10 @@
 
 #include "BenchReport.h"
 #include "BrainStore.h"
+#include "ChatDoubles.h"
 #include "ChatEngine.h"
 #include "EspeakVoice.h"
+#include "FakePlatform.h"
 #include "TextFile.h"
 #include "Windows1252.h"
 
@@ -258,18 +260,6 @@ struct FirstCaptionView : ChatView {
   void SetRandomTalkFrequencyEnabled(bool) override {}
   void SetRandomTalkInterval(int) override {}
 };
-struct NoWait : Waiter {
-  void Wait(int) override {}
-};
-struct NoEvents : EventPump {
-  void ProcessEvents() override {}
-};
-struct HalfRandom : RandomSource {
-  double NextUniform() override { return 0.5; }
-};
-struct FixedDay : Clock {
-  std::chrono::year_month_day LocalToday() override { return std::chrono::year(2010) / 1 / 1; }
-};
 
 // The question of the last record, as stored or (near) as a user might type it. The index is built
 // before the loop, as the start builds it.
@@ -285,10 +275,10 @@ void EnterToFirstCharacter(benchmark::State& state, bool near) {
     return;
   }
   FirstCaptionView view;
-  NoWait waiter;
-  NoEvents pump;
-  HalfRandom random;
-  FixedDay clock;
+  RecordingWaiter waiter;
+  RecordingPump pump;
+  ScriptedRandom random;
+  FixedClock clock;
   ChatEngine engine(view, waiter, pump, random, clock, Brains().FolderOf(records));
   engine.SetVoice(voice.get());
   if (near) {
@@ -339,8 +329,8 @@ void EnterToFirstCharacter(benchmark::State& state, bool near) {
 void RandomTalkTick(benchmark::State& state) {
   const int records = static_cast<int>(state.range(0));
   FirstCaptionView view;
-  NoWait waiter;
-  NoEvents pump;
+  RecordingWaiter waiter;
+  RecordingPump pump;
   struct Uniform : RandomSource {
     std::uint64_t state = 88172645463325252ull;
     double NextUniform() override {
@@ -350,7 +340,7 @@ void RandomTalkTick(benchmark::State& state) {
       return static_cast<double>(state >> 11) / 9007199254740992.0;
     }
   } random;
-  FixedDay clock;
+  FixedClock clock;
   ChatEngine engine(view, waiter, pump, random, clock, Brains().FolderOf(records));
   engine.Brain().CountBrainCells();
   bench::Samples ticks;

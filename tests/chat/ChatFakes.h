@@ -1,7 +1,6 @@
 #pragma once
-// Fakes for the conversation engine's tests: a view with plain fields, a waiter that only records,
-// a pump whose hook can run nested events, a scripted random source, a fixed clock, a recording
-// voice, and a fixture that owns them with a temporary program folder.
+// The conversation engine's fixture: a view with plain fields and the shared stand-ins of
+// FakePlatform.h and ChatDoubles.h, with a temporary program folder.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "ChatDoubles.h"
 #include "ChatEngine.h"
+#include "FakePlatform.h"
 #include "TextFile.h"
 #include "Windows1252.h"
 
@@ -39,41 +40,6 @@ class ChatTest : public ::testing::Test {
     void SetRandomTalkFrequencyEnabled(bool enabled) override { frequencyEnabled = enabled; }
     void SetRandomTalkInterval(int milliseconds) override { interval = milliseconds; }
   };
-  struct RecordingWaiter : Waiter {
-    std::vector<int> waits;
-    void Wait(int milliseconds) override { waits.push_back(milliseconds); }
-  };
-  struct HookPump : EventPump {
-    int calls = 0;
-    std::function<void(int call)> hook;  // runs inside ProcessEvents, like a window event
-    void ProcessEvents() override {
-      ++calls;
-      if (hook) hook(calls);
-    }
-  };
-  struct ScriptedRandom : RandomSource {
-    std::deque<double> next;
-    double whenEmpty = 0.0;
-    int draws = 0;
-    double NextUniform() override {
-      ++draws;
-      if (next.empty()) return whenEmpty;
-      const double r = next.front();
-      next.pop_front();
-      return r;
-    }
-  };
-  struct FixedClock : Clock {
-    std::chrono::year_month_day today{std::chrono::year(2006), std::chrono::June, std::chrono::day(11)};
-    std::chrono::year_month_day LocalToday() override { return today; }
-  };
-  struct RecordingVoice : SpeechVoice {
-    std::vector<int> rates;
-    std::vector<std::pair<std::string, int>> spoken;
-    void SetRate(int rate) override { rates.push_back(rate); }
-    void Speak(const std::string& text, int flags) override { spoken.emplace_back(text, flags); }
-  };
-
   static std::filesystem::path FreshFolder() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const auto folder = std::filesystem::temp_directory_path() /
@@ -83,7 +49,11 @@ class ChatTest : public ::testing::Test {
     std::filesystem::create_directories(folder);
     return folder;
   }
-  ChatTest() { engine_.SetVoice(&voice_); }
+  ChatTest() {
+    random_.whenEmpty = 0.0;
+    clock_.today = std::chrono::year(2006) / std::chrono::June / 11;
+    engine_.SetVoice(&voice_);
+  }
   ~ChatTest() override { std::filesystem::remove_all(folder_); }
 
   // Types UTF-8 text into the box and presses Enter.
@@ -102,7 +72,7 @@ class ChatTest : public ::testing::Test {
   std::filesystem::path folder_ = FreshFolder();
   FakeView view_;
   RecordingWaiter waiter_;
-  HookPump pump_;
+  RecordingPump pump_;
   ScriptedRandom random_;
   FixedClock clock_;
   RecordingVoice voice_;

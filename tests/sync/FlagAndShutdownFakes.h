@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ChatDoubles.h"
 #include "FakePlatform.h"
 #include "FtpTestServer.h"
 #include "MainWindowServer.h"
@@ -65,18 +66,6 @@ class RecordingUploadWindow final : public UploadWindow {
 
  private:
   const ProgramValues& values_;
-};
-
-class RecordingVoice final : public SpeechVoice {
- public:
-  void SetRate(int) override {}
-  void Speak(const std::string& text, int flags) override { spoken.push_back({text, flags}); }
-
-  struct Call {
-    std::string text;
-    int flags;
-  };
-  std::vector<Call> spoken;
 };
 
 // The main window's server handlers in a program folder of their own, with every stand-in they

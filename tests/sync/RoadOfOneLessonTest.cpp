@@ -59,16 +59,6 @@ class Client {
   const ScriptedDialogs& dialogs() const { return dialogs_; }
 
  private:
-  struct MiddleRandom final : RandomSource {
-    double NextUniform() override { return 0.5; }
-  };
-  struct FixedClock final : Clock {
-    std::chrono::year_month_day LocalToday() override {
-      return std::chrono::year_month_day{std::chrono::year{2024}, std::chrono::month{5},
-                                         std::chrono::day{17}};
-    }
-  };
-
   ServerSettings settings_;
   std::string computer_;
   TempFolder folder_{"vimo-road"};
@@ -79,7 +69,7 @@ class Client {
   RecordingDesktop desktop_;
   QuietStartupView startupView_;
   PlainChatView chatView_;
-  MiddleRandom random_;
+  ScriptedRandom random_;
   FixedClock clock_;
   RecordingMainWindow window_;
   RecordingUploadWindow uploadWindow_{values_};

@@ -132,8 +132,8 @@ TEST_F(ShutdownTest, SuccessfulUploadMergesTheLessonIntoTheSharedBrainAndCleansU
 
   // Speech stops at once.
   ASSERT_EQ(voice.spoken.size(), 1u);
-  EXPECT_EQ(voice.spoken[0].text, "");
-  EXPECT_EQ(voice.spoken[0].flags, SpeechVoice::kPurgeBeforeSpeak);
+  EXPECT_EQ(voice.spoken[0].first, "");
+  EXPECT_EQ(voice.spoken[0].second, SpeechVoice::kPurgeBeforeSpeak);
 
   // Once ending, a further close request changes nothing.
   ftp->WriteText("brain.txt", serverBrain);
