@@ -96,14 +96,17 @@ inline void RecordValue(const std::string& name, double value, const std::string
   Record(Figure{name, Format("%.4g ", value) + unit});
 }
 
-// The subject beside its baseline. With as many samples on both sides, the i-th of each are taken
-// to come from the same iteration and the ratio is the median of their ratios. The target holds
-// when the median ratio is at most `mostRatio`; a negative `mostRatio` states the ratio only.
+// The subject beside its baseline. When both ran in the same iterations (`paired`, and as many
+// samples on both sides), the i-th of each are taken together and the ratio is the median of their
+// ratios; otherwise it is the ratio of the medians. The target holds when the ratio is at most
+// `mostRatio`; a negative `mostRatio` states the ratio only.
+enum class Pairing { SameIterations, SeparateRuns };
 inline void RecordRatio(const std::string& name, const Samples& subject, const std::string& unit,
-                        const std::string& baselineName, const Samples& baseline, double mostRatio) {
+                        const std::string& baselineName, const Samples& baseline, double mostRatio,
+                        Pairing pairing = Pairing::SameIterations) {
   Figure figure{name, Describe(subject, unit), baselineName, Describe(baseline, unit)};
   Samples ratios;
-  if (subject.Count() == baseline.Count()) {
+  if (pairing == Pairing::SameIterations && subject.Count() == baseline.Count()) {
     for (std::size_t i = 0; i < subject.Count(); ++i) {
       if (baseline.Values()[i] > 0) ratios.Add(subject.Values()[i] / baseline.Values()[i]);
     }
