@@ -474,14 +474,9 @@ class BrainStore::Index {
       nearBits_ = bits;
       near_ = SlotTable<std::uint64_t>(std::size_t{1} << nearBits_);
     }
-    std::ifstream in(file, std::ios::binary);
-    RecordReader reader(file);
-    if (!in) return false;
-    rehashReader_ = &reader;
-    struct ReaderInUse {
-      Index& index;
-      ~ReaderInUse() { index.rehashReader_ = nullptr; }
-    } inUse{*this};
+    FileWalk walk(*this, file);
+    if (!walk.in) return false;
+    std::ifstream& in = walk.in;
     const std::size_t end = std::min(records_.size(), nearDone_ + most);
     // As in Read: signatures in small batches whose slots are fetched ahead of the inserts.
     std::array<std::uint64_t, kInsertBatch> batch;
@@ -597,6 +592,20 @@ class BrainStore::Index {
     std::ifstream in_;
   };
 
+  // The file opened for a walk, with the reader that a table growing meanwhile reads its
+  // questions again with.
+  struct FileWalk {
+    FileWalk(Index& walked, const fs::path& file) : index(walked), in(file, std::ios::binary), reader(file) {
+      index.rehashReader_ = &reader;
+    }
+    ~FileWalk() { index.rehashReader_ = nullptr; }
+    FileWalk(const FileWalk&) = delete;
+    FileWalk& operator=(const FileWalk&) = delete;
+    Index& index;
+    std::ifstream in;
+    RecordReader reader;
+  };
+
   std::size_t Home(std::uint64_t hash) const {
     return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
   }
@@ -689,14 +698,10 @@ class BrainStore::Index {
   // record and counting the "*" at or after `countFrom`; remembers where the walk has to resume
   // when the file grows.
   bool Read(const fs::path& file, std::int64_t context, std::uint64_t countFrom) {
-    std::ifstream in(file, std::ios::binary);
-    RecordReader reader(file);
-    if (!in) return false;
-    rehashReader_ = &reader;
-    struct ReaderInUse {
-      Index& index;
-      ~ReaderInUse() { index.rehashReader_ = nullptr; }
-    } inUse{*this};
+    FileWalk walk(*this, file);
+    if (!walk.in) return false;
+    std::ifstream& in = walk.in;
+    RecordReader& reader = walk.reader;
     std::string buffer;
     std::size_t length = 0;
     if (context == kFromFileStart) {
