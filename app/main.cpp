@@ -19,7 +19,7 @@ ProgramValues Vimo_module;
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   InstallSwedishTranslation(application);
-  SleepWaiter waiter;
+  SleepingWaiter waiter;
   QtEventPump pump;
   // Every FTP wait lets the windows repaint and answer the window manager.
   CFtp::SetDefaultEventPump([&pump] { pump.ProcessEvents(); });

@@ -1,10 +1,17 @@
 #include "Platform.h"
 
+#include <chrono>
+#include <thread>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <unistd.h>
 #endif
+
+void SleepingWaiter::Wait(int milliseconds) {
+  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 std::string ComputerName() {
   char buffer[256] = {};

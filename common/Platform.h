@@ -13,6 +13,13 @@ class Waiter {
   virtual void Wait(int milliseconds) = 0;
 };
 
+// Sleeps on the calling thread: a window that waits this way is frozen for the wait, as the
+// start-up's fixed pauses and the typing effect mean it to be.
+class SleepingWaiter final : public Waiter {
+ public:
+  void Wait(int milliseconds) override;
+};
+
 // Lets pending window events run, nested inside the caller.
 class EventPump {
  public:

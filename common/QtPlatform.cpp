@@ -11,7 +11,6 @@
 #include <QTranslator>
 #include <QUrl>
 #include <chrono>
-#include <thread>
 
 #include "Windows1252.h"
 
@@ -21,10 +20,6 @@ QString ToQString(std::string_view cp1252) {
 
 std::string FromQString(const QString& text) {
   return Utf8ToWindows1252(text.toStdString());
-}
-
-void SleepWaiter::Wait(int milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 void QtEventPump::ProcessEvents() {

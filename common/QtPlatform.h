@@ -27,11 +27,6 @@ void PrepareMessageBox(QMessageBox& box, const std::string& title, const std::st
 void PrepareInputDialog(QInputDialog& dialog, const std::string& title, const std::string& prompt,
                         const std::string& defaultText);
 
-class SleepWaiter final : public Waiter {
- public:
-  void Wait(int milliseconds) override;
-};
-
 class QtEventPump final : public EventPump {
  public:
   void ProcessEvents() override;

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
-#include <thread>
 
 #include "ServerLayout.h"
 #include "TextFile.h"
@@ -46,10 +45,6 @@ bool IsTemporaryOf(const std::string& name, std::string_view target) {
 std::int64_t SystemUtcSeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
       .count();
-}
-
-void SleepingWaiter::Wait(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 std::string RandomHexName() {

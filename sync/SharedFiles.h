@@ -57,12 +57,6 @@ struct LockTiming {
 using UtcClock = std::function<std::int64_t()>;
 std::int64_t SystemUtcSeconds();
 
-// Sleeps on the calling thread; for code that has no window to keep alive while it waits.
-class SleepingWaiter final : public Waiter {
- public:
-  void Wait(int milliseconds) override;
-};
-
 // A random hex text of 16 digits, for owner marks and temporary names.
 std::string RandomHexName();
 

@@ -162,7 +162,7 @@ void ShowFitted(QLabel* label, const QFont& normal, const QString& text) {
 VimoWindow::VimoWindow(VimoWindowServices services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
   if (services_.waiter == nullptr) {
-    ownWaiter_ = std::make_unique<SleepWaiter>();
+    ownWaiter_ = std::make_unique<SleepingWaiter>();
     services_.waiter = ownWaiter_.get();
   }
   if (services_.pump == nullptr) {

@@ -49,7 +49,7 @@ class QSlider;
 class QTimer;
 class QtEventPump;
 class RandomSource;
-class SleepWaiter;
+class SleepingWaiter;
 class SpeechVoice;
 class VimoCloseWindow;
 class WebPageStrip;
@@ -148,7 +148,7 @@ class VimoWindow final : public QWidget, public ChatView, public MainWindowView,
   void SetOuterWidthTwips(int twips);
 
   VimoWindowServices services_;
-  std::unique_ptr<SleepWaiter> ownWaiter_;
+  std::unique_ptr<SleepingWaiter> ownWaiter_;
   std::unique_ptr<QtEventPump> ownPump_;
   std::unique_ptr<ClockSeededRandom> ownRandom_;
   std::unique_ptr<LocalClock> ownClock_;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #ifdef _WIN32
@@ -33,13 +32,6 @@ constexpr const char* kUntouched = " Den installerade Vimo är orörd.";
 // Far above any build of the program (about 12 MB with debugging information), far below what
 // would strain the memory it is checked in.
 constexpr std::uintmax_t kLargestRelease = 256u << 20;
-
-class SleepingWaiter final : public Waiter {
- public:
-  void Wait(int milliseconds) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  }
-};
 
 // Forces a file's bytes to the disk itself, so that a power cut after the rename cannot leave a
 // program of the right name and the wrong (zeroed, short) content.
