@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>

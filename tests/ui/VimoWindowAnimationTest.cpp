@@ -13,10 +13,12 @@
 #include <optional>
 #include <string>
 
+#include "ChatDoubles.h"
+#include "FakePlatform.h"
 #include "GifStreams.h"
 #include "ProgramValues.h"
 #include "Scene.h"
-#include "UiTestDoubles.h"
+#include "SyncTestFiles.h"
 #include "VimoWindow.h"
 
 namespace {
@@ -39,15 +41,15 @@ std::string FirstDifference(const QImage& shown, const QImage& expected) {
 class VimoWindowAnimationTest : public ::testing::Test {
  protected:
   void WriteHolidayImage(const vimo::test::Bytes& bytes) {
-    std::filesystem::create_directories(folder_.Path() / "Data");
-    vimo::test::WriteFile(folder_.Path() / "Data" / "vimo_special.gif", bytes);
+    std::filesystem::create_directories(folder_.path() / "Data");
+    vimo::test::WriteFile(folder_.path() / "Data" / "vimo_special.gif", bytes);
   }
 
   void Open(bool holiday, float interval = 100.5f) {
     values_.HolidayToday = holiday;
     values_.HolidayAnimationInterval = interval;
     window_ = std::make_unique<VimoWindow>(VimoWindowServices{
-        values_, folder_.Path(), &waiter_, &pump_, &random_, &clock_,
+        values_, folder_.path(), &waiter_, &pump_, &random_, &clock_,
         [this]() -> std::unique_ptr<SpeechVoice> { return std::make_unique<RecordingVoice>(speech_); }});
   }
 
@@ -70,7 +72,7 @@ class VimoWindowAnimationTest : public ::testing::Test {
     return box;
   }
 
-  TemporaryFolder folder_;
+  TempFolder folder_{"vimo_ui"};
   ProgramValues values_;
   SpeechLog speech_;
   RecordingWaiter waiter_;
@@ -157,7 +159,7 @@ TEST_F(VimoWindowAnimationTest, AMissingOrBrokenImageOnAHolidayDrawsNothing) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    std::filesystem::remove_all(folder_.Path() / "Data");
+    std::filesystem::remove_all(folder_.path() / "Data");
     if (test.bytes) WriteHolidayImage(*test.bytes);
     Open(true);
     EXPECT_TRUE(Timer()->isActive());

@@ -8,22 +8,18 @@
 #include <QTest>
 #include <memory>
 
+#include "ChatDoubles.h"
 #include "ClickableLabel.h"
+#include "FakePlatform.h"
 #include "FtpTestServer.h"
 #include "LessonJournal.h"
 #include "ProgramValues.h"
-#include "UiTestDoubles.h"
+#include "SyncTestFiles.h"
 #include "VimoCloseWindow.h"
 #include "VimoWindow.h"
 #include "Windows1252.h"
 
 namespace {
-
-std::string Brain(int records) {
-  std::string text;
-  for (int i = 0; i < records; ++i) text += "\r\n*\r\nfr\xE5ga " + std::to_string(i) + "\r\nsvar\r\n";
-  return text;
-}
 
 const std::string kFlags = W("Hej| alla\r\nAdmin säger hej\r\n");
 
@@ -31,9 +27,9 @@ class VimoWindowServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     server_.WriteText("medd.txt", W("Nytt| från servern\r\nAdmin säger hej\r\n"));
-    server_.WriteText("brain.txt", Brain(1600));
-    folder_.Write("medd.txt", kFlags);
-    folder_.Write("version.txt", "9,Inget,0,0\r\n");
+    server_.WriteText("brain.txt", BrainText(1600));
+    WriteBytes(folder_ / "medd.txt", kFlags);
+    WriteBytes(folder_ / "version.txt", "9,Inget,0,0\r\n");
   }
 
   void Open() {
@@ -45,7 +41,7 @@ class VimoWindowServerTest : public ::testing::Test {
     settings.tls = FtpTls::Optional;
     VimoWindowServices services{
         values_,
-        folder_.Path(),
+        folder_.path(),
         &waiter_,
         &pump_,
         &random_,
@@ -65,7 +61,7 @@ class VimoWindowServerTest : public ::testing::Test {
   void Click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
 
   FtpTestServer server_;
-  TemporaryFolder folder_;
+  TempFolder folder_{"vimo_ui"};
   ProgramValues values_;
   RecordingWaiter waiter_;
   RecordingPump pump_;
@@ -103,22 +99,22 @@ TEST_F(VimoWindowServerTest, TabsColourTheSelectedLabelAndEnableTheButtons) {
 
 TEST_F(VimoWindowServerTest, CloseUploadsTheLessonAndLetsTheWindowGo) {
   const Lesson lesson{Lesson::Kind::Taught, "vem vann", "vi"};
-  folder_.Write("brain.txt", Brain(1500) + "\r\n*\r\nvem vann\r\nvi\r\n");
-  folder_.Write("Data/lessons.vimo", LessonJournal::Line(lesson));
-  server_.WriteText("brain.txt", Brain(1501));
+  WriteBytes(folder_ / "brain.txt", BrainText(1500) + "\r\n*\r\nvem vann\r\nvi\r\n");
+  WriteBytes(folder_ / "Data/lessons.vimo", LessonJournal::Line(lesson));
+  server_.WriteText("brain.txt", BrainText(1501));
   Open();
 
   EXPECT_TRUE(window_->close());
 
   EXPECT_FALSE(window_->isVisible());
-  EXPECT_TRUE(server_.ReadText("brain.txt") == Brain(1501) + "\r\n*\r\nvem vann\r\nvi\r\n");
+  EXPECT_TRUE(server_.ReadText("brain.txt") == BrainText(1501) + "\r\n*\r\nvem vann\r\nvi\r\n");
   EXPECT_FALSE(window_->CloseWindow().isVisible());
   EXPECT_TRUE(dialogs_.shown().empty());
 }
 
 TEST_F(VimoWindowServerTest, FailedUploadWithYesKeepsTheWindowOpenWithItsBrain) {
-  folder_.Write("brain.txt", Brain(1500));
-  folder_.Write("Data/lessons.vimo", LessonJournal::Line({Lesson::Kind::Taught, "q", "a"}));
+  WriteBytes(folder_ / "brain.txt", BrainText(1500));
+  WriteBytes(folder_ / "Data/lessons.vimo", LessonJournal::Line({Lesson::Kind::Taught, "q", "a"}));
   server_.Stop();
   dialogs_.AnswerNext(DialogAnswer::Yes);
   Open();
@@ -126,7 +122,7 @@ TEST_F(VimoWindowServerTest, FailedUploadWithYesKeepsTheWindowOpenWithItsBrain) 
   EXPECT_FALSE(window_->close());
 
   EXPECT_TRUE(window_->isVisible());
-  EXPECT_TRUE(folder_.Read("brain.txt") == Brain(1500));
+  EXPECT_TRUE(ReadBytes(folder_ / "brain.txt") == BrainText(1500));
   EXPECT_FALSE(window_->CloseWindow().isVisible());
   EXPECT_FALSE(window_->CloseWindow().PrintedLines().isEmpty());
   ASSERT_EQ(dialogs_.shown().size(), 1u);

@@ -14,13 +14,15 @@
 #include <QTimer>
 #include <memory>
 
+#include "ChatDoubles.h"
 #include "ChatEngine.h"
 #include "ClickableLabel.h"
+#include "FakePlatform.h"
 #include "ProgramValues.h"
 #include "QtPlatform.h"
 #include "QtTestApplication.h"
 #include "Settings.h"
-#include "UiTestDoubles.h"
+#include "SyncTestFiles.h"
 #include "VimoWindow.h"
 #include "WebPageStrip.h"
 #include "Windows1252.h"
@@ -41,7 +43,7 @@ class VimoWindowTest : public ::testing::Test {
  protected:
   void Open() {
     window_ =
-        std::make_unique<VimoWindow>(VimoWindowServices{values_, folder_.Path(), &waiter_, &pump_, &random_,
+        std::make_unique<VimoWindow>(VimoWindowServices{values_, folder_.path(), &waiter_, &pump_, &random_,
                                                         &clock_, [this]() -> std::unique_ptr<SpeechVoice> {
                                                           if (!voiceAvailable_) return nullptr;
                                                           return std::make_unique<RecordingVoice>(speech_);
@@ -76,7 +78,7 @@ class VimoWindowTest : public ::testing::Test {
     ASSERT_TRUE(QMetaObject::invokeMethod(Find<QTimer>("Timer_Vimopratslump"), "timeout"));
   }
 
-  TemporaryFolder folder_;
+  TempFolder folder_{"vimo_ui"};
   ProgramValues values_;
   SpeechLog speech_;
   bool voiceAvailable_ = true;
@@ -138,7 +140,7 @@ QString TextOf(const QWidget* control) {
 }
 
 TEST_F(VimoWindowTest, EveryControlHasItsNameKindPlaceCaptionAndState) {
-  folder_.Write("medd.txt", "\r\n\r\n");
+  WriteBytes(folder_ / "medd.txt", "\r\n\r\n");
   Open();
   for (const ExpectedControl& expected : kExpectedControls) {
     SCOPED_TRACE(expected.name);
@@ -266,7 +268,7 @@ TEST_F(VimoWindowTest, ProductPageIsShownInTheStripOrAsALinkToIt) {
 
   // Where the browser cannot start, the strip is a link to the page, and says why.
   const QByteArray helper = qgetenv("QTWEBENGINEPROCESS_PATH");
-  qputenv("QTWEBENGINEPROCESS_PATH", folder_.Path().string().c_str() + QByteArray("/missing"));
+  qputenv("QTWEBENGINEPROCESS_PATH", folder_.path().string().c_str() + QByteArray("/missing"));
   ::testing::internal::CaptureStderr();
   Open();
   const std::string said = ::testing::internal::GetCapturedStderr();
@@ -284,7 +286,7 @@ TEST_F(VimoWindowTest, ProductPageIsShownInTheStripOrAsALinkToIt) {
 }
 
 TEST_F(VimoWindowTest, EnterAnswersFromTheBrainAndSpeaks) {
-  folder_.Write("brain.txt", W("\r\n*\r\nhej| vimo\r\nhej på dig!\r\n"));
+  WriteBytes(folder_ / "brain.txt", W("\r\n*\r\nhej| vimo\r\nhej på dig!\r\n"));
   Open();
   TypeLine(QStringLiteral("Hej, Vimo"));
 
@@ -301,7 +303,7 @@ TEST_F(VimoWindowTest, EnterAnswersFromTheBrainAndSpeaks) {
 }
 
 TEST_F(VimoWindowTest, OnlyEnterReachesTheEngine) {
-  folder_.Write("brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
+  WriteBytes(folder_ / "brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
   Open();
   QTest::keyClicks(Input(), QStringLiteral("Hej"));
   QTest::keyClick(Input(), Qt::Key_Backspace);
@@ -315,7 +317,7 @@ TEST_F(VimoWindowTest, OnlyEnterReachesTheEngine) {
 }
 
 TEST_F(VimoWindowTest, UnknownLineIsTaughtThroughTheWindow) {
-  folder_.Write("brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
+  WriteBytes(folder_ / "brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
   Open();
   TypeLine(QStringLiteral("Vem är bäst, då?"));
   EXPECT_EQ(FromQString(Reply()), kTeachingPromptStart + W("vem är bäst, då?'?"));
@@ -324,12 +326,12 @@ TEST_F(VimoWindowTest, UnknownLineIsTaughtThroughTheWindow) {
 
   TypeLine(QStringLiteral("Du förstås"));
   EXPECT_EQ(FromQString(Reply()), W("Tack så mycket! Nu vet jag det."));
-  EXPECT_EQ(folder_.Read("brain.txt"),
+  EXPECT_EQ(ReadBytes(folder_ / "brain.txt"),
             W("\r\n*\r\nhej\r\nhej på dig!\r\n\r\n*\r\nvem är bäst| då?\r\ndu förstås\r\n"));
 }
 
 TEST_F(VimoWindowTest, CharactersOutsideWindows1252ReachTheEngineAsQuestionMarks) {
-  folder_.Write("brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
+  WriteBytes(folder_ / "brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
   Open();
   TypeLine(QString::fromUtf8("snö\u2603man"));
   EXPECT_EQ(window_->Engine().LastQuestion(), W("snö?man"));
@@ -340,7 +342,7 @@ TEST_F(VimoWindowTest, TheBrainIsIndexedAtLoadAndItsNearTableWhileIdle) {
   for (int record = 0; record < 3 * static_cast<int>(BrainStore::kIdleSliceRecords); ++record) {
     brain += "*\r\nfråga " + std::to_string(record) + "\r\nsvar\r\n";
   }
-  folder_.Write("brain.txt", W(brain));
+  WriteBytes(folder_ / "brain.txt", W(brain));
   Open();
   BrainStore& store = window_->Engine().Brain();
   EXPECT_GT(store.IndexBytes(), 0u);
@@ -351,14 +353,14 @@ TEST_F(VimoWindowTest, TheBrainIsIndexedAtLoadAndItsNearTableWhileIdle) {
 }
 
 TEST_F(VimoWindowTest, CorrectButtonReplacesTheLastAnswer) {
-  folder_.Write("brain.txt", W("*\r\nhej\r\nhej på dig!\r\n"));
+  WriteBytes(folder_ / "brain.txt", W("*\r\nhej\r\nhej på dig!\r\n"));
   Open();
   TypeLine(QStringLiteral("hej"));
   QTest::mouseClick(Find<QPushButton>("Ändra"), Qt::LeftButton);
   EXPECT_TRUE(window_->Engine().CorrectMode());
   TypeLine(QStringLiteral("tjena"));
   EXPECT_FALSE(window_->Engine().CorrectMode());
-  EXPECT_EQ(folder_.Read("brain.txt"), "*\r\nhej\r\ntjena\r\n");
+  EXPECT_EQ(ReadBytes(folder_ / "brain.txt"), "*\r\nhej\r\ntjena\r\n");
 }
 
 TEST_F(VimoWindowTest, TwoSettingsClicksFoldOutAndBackIn) {
@@ -447,7 +449,7 @@ TEST_F(VimoWindowTest, LongSentencesStayWhollyReadableInTheBubble) {
 }
 
 TEST_F(VimoWindowTest, FlagShowsTheAdministratorsMessageWithCommas) {
-  folder_.Write("medd.txt", W("användarnas text\r\nhej| alla| välkomna!\r\n"));
+  WriteBytes(folder_ / "medd.txt", W("användarnas text\r\nhej| alla| välkomna!\r\n"));
   Open();
   EXPECT_EQ(FlagText(), QStringLiteral("hej, alla, välkomna!"));
 }
@@ -460,13 +462,13 @@ TEST_F(VimoWindowTest, FlagIsEmptyWithoutAnAdministratorsMessage) {
   }
   {
     SCOPED_TRACE("only the users' line");
-    folder_.Write("medd.txt", "bara en rad\r\n");
+    WriteBytes(folder_ / "medd.txt", "bara en rad\r\n");
     Open();
     EXPECT_TRUE(FlagText().isEmpty());
   }
   {
     SCOPED_TRACE("markup is shown as text");
-    folder_.Write("medd.txt", "x\r\n<b>fet</b>\r\n");
+    WriteBytes(folder_ / "medd.txt", "x\r\n<b>fet</b>\r\n");
     Open();
     EXPECT_EQ(FlagText(), QStringLiteral("<b>fet</b>"));
     EXPECT_EQ(Find<QLabel>("Medd")->textFormat(), Qt::PlainText);
@@ -493,7 +495,7 @@ TEST_F(VimoWindowTest, LoadSetsTheVoiceAndResetsTheShutdownFlags) {
 
 TEST_F(VimoWindowTest, WithoutAVoiceTheBotStillTypes) {
   voiceAvailable_ = false;
-  folder_.Write("brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
+  WriteBytes(folder_ / "brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
   Open();
   EXPECT_EQ(values_.Voice, nullptr);
   TypeLine(QStringLiteral("hej"));
@@ -517,13 +519,13 @@ TEST_F(VimoWindowTest, SpeechSwitchSilencesAndDisablesItsSlider) {
   EXPECT_TRUE(rate->isEnabled());
 
   rate->setValue(3);
-  folder_.Write("brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
+  WriteBytes(folder_ / "brain.txt", W("\r\n*\r\nhej\r\nhej på dig!\r\n"));
   TypeLine(QStringLiteral("hej"));
   EXPECT_EQ(speech_.rates.back(), 6);
 }
 
 TEST_F(VimoWindowTest, RandomTalkSwitchEnablesItsSliderAndTheTimerKeepsRunning) {
-  folder_.Write("brain.txt", W("\r\n*\r\nhej| du\r\nja| visst\r\n"));
+  WriteBytes(folder_ / "brain.txt", W("\r\n*\r\nhej| du\r\nja| visst\r\n"));
   Open();
   auto* randomTalk = Find<QCheckBox>("Chk_slumpprat");
   auto* frequency = Find<QSlider>("Slumpprat_Frekvens");

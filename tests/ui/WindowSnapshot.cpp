@@ -12,8 +12,10 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "ChatDoubles.h"
+#include "FakePlatform.h"
 #include "ProgramValues.h"
-#include "UiTestDoubles.h"
+#include "SyncTestFiles.h"
 #include "VimoWindow.h"
 #include "Windows1252.h"
 
@@ -21,16 +23,16 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
 
-  TemporaryFolder folder;
-  folder.Write("medd.txt", W("Hej alla!\r\nVälkommen till Vimo| din kompis på nätet!\r\n"));
-  folder.Write("brain.txt", W("\r\n*\r\nhej\r\nhej på dig! hur mår du idag?\r\n"));
+  TempFolder folder{"vimo_ui"};
+  WriteBytes(folder / "medd.txt", W("Hej alla!\r\nVälkommen till Vimo| din kompis på nätet!\r\n"));
+  WriteBytes(folder / "brain.txt", W("\r\n*\r\nhej\r\nhej på dig! hur mår du idag?\r\n"));
   ProgramValues values;
   SpeechLog speech;
   RecordingWaiter waiter;
   RecordingPump pump;
   ScriptedRandom random;
   FixedClock clock;
-  VimoWindow window(VimoWindowServices{values, folder.Path(), &waiter, &pump, &random, &clock,
+  VimoWindow window(VimoWindowServices{values, folder.path(), &waiter, &pump, &random, &clock,
                                        [&speech] { return std::make_unique<RecordingVoice>(speech); }});
   window.show();
   QTest::keyClicks(window.findChild<QLineEdit*>(QStringLiteral("meddelande")),
@@ -43,12 +45,12 @@ int main(int argc, char* argv[]) {
   window.Cmd_inställningar_Click();
   const bool unfolded = window.grab().save(QDir(output).filePath(QStringLiteral("vimo_panel.png")));
 
-  std::filesystem::create_directories(folder.Path() / "Data");
+  std::filesystem::create_directories(folder.path() / "Data");
   std::filesystem::copy_file(std::filesystem::path(VIMO_SOURCE_DIR) / "data/server/vimo_special.gif",
-                             folder.Path() / "Data/vimo_special.gif");
+                             folder.path() / "Data/vimo_special.gif");
   values.HolidayToday = true;
   values.HolidayAnimationInterval = 100;
-  VimoWindow holiday(VimoWindowServices{values, folder.Path(), &waiter, &pump, &random, &clock,
+  VimoWindow holiday(VimoWindowServices{values, folder.path(), &waiter, &pump, &random, &clock,
                                         [&speech] { return std::make_unique<RecordingVoice>(speech); }});
   holiday.show();
   holiday.findChild<QTimer*>(QStringLiteral("AnimationTimer"))->stop();
