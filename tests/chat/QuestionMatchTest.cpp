@@ -2,6 +2,7 @@
 
 #include "ChatFakes.h"
 #include "QuestionMatch.h"
+#include "SyncTestFiles.h"
 
 namespace {
 
@@ -176,23 +177,16 @@ TEST_F(QuestionMatchTest, CorrectingANearAnswerTeachesTheTypedQuestion) {
 // between them. Whenever a near question is asked, the answer and its score must be those of a
 // store that reads the whole file.
 TEST_F(QuestionMatchTest, TheNearTableBuiltInSlicesAnswersAsTheWholeFileDoes) {
-  std::string brain;
   constexpr int kRecords = 2 * static_cast<int>(BrainStore::kIdleSliceRecords) + 100;
-  for (int record = 0; record < kRecords; ++record) {
-    brain +=
-        "\r\n*\r\nfråga " + std::to_string(record) + " om hundar\r\nsvar " + std::to_string(record) + "\r\n";
-    // A question longer than a read piece, in the middle of a slice.
-    if (record == 20000)
-      brain += "\r\n*\r\n" + std::string(BrainStore::kReadPieceBytes + 10, 'x') + "\r\nlång\r\n";
-  }
-  brain += W("\r\n*\r\nvad tycker du om katter\r\nmjau\r\n");
-  WriteBrain(W(brain));
+  // With a question longer than a read piece.
+  WriteBrain(BrainText(kRecords) + "\r\n*\r\n" + std::string(BrainStore::kReadPieceBytes + 10, 'x') +
+             W("\r\nlång\r\n\r\n*\r\nvad tycker du om katter\r\nmjau\r\n"));
   const BrainStore store(Brain());
   BrainStore scan(Brain());
   scan.SetIndexUsed(false);
   const auto expectSameAsScan = [&] {
-    for (const char* typed : {"Vad tycker du om katten?", "gillar du hästarna", "fråga 20000 om hund",
-                              "fråga 7 om mordor", "fråga 40000 om hundar!"}) {
+    for (const char* typed : {"Vad tycker du om katten?", "gillar du hästarna", "fraga 20000",
+                              "fråga 7 mordor", "fråga 40000!"}) {
       const auto near = store.FindNearAnswer(W(typed));
       const auto read = scan.FindNearAnswer(W(typed));
       ASSERT_EQ(near.has_value(), read.has_value()) << typed;
@@ -213,7 +207,7 @@ TEST_F(QuestionMatchTest, TheNearTableBuiltInSlicesAnswersAsTheWholeFileDoes) {
     const auto near = store.FindNearAnswer(W(typed));
     return near ? near->answer : "<none>";
   };
-  EXPECT_EQ(nearAnswer("fråga 20000 om hund"), "svar 20000");
+  EXPECT_EQ(nearAnswer("fraga 20000"), "svar 20000");
   EXPECT_EQ(nearAnswer("gillar du hästarna"), "ja");
   EXPECT_EQ(nearAnswer(("X" + std::string(BrainStore::kReadPieceBytes + 9, 'x') + "?").c_str()), W("lång"));
 

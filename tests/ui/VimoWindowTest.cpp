@@ -338,11 +338,7 @@ TEST_F(VimoWindowTest, CharactersOutsideWindows1252ReachTheEngineAsQuestionMarks
 }
 
 TEST_F(VimoWindowTest, TheBrainIsIndexedAtLoadAndItsNearTableWhileIdle) {
-  std::string brain;
-  for (int record = 0; record < 3 * static_cast<int>(BrainStore::kIdleSliceRecords); ++record) {
-    brain += "*\r\nfråga " + std::to_string(record) + "\r\nsvar\r\n";
-  }
-  WriteBytes(folder_ / "brain.txt", W(brain));
+  WriteBytes(folder_ / "brain.txt", BrainText(3 * static_cast<int>(BrainStore::kIdleSliceRecords)));
   Open();
   BrainStore& store = window_->Engine().Brain();
   EXPECT_GT(store.IndexBytes(), 0u);
